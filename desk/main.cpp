@@ -1,0 +1,67 @@
+#include "Command.h"
+#include "CommandLine.h"
+#include "DeskApplication.h"
+#include "DeskSession.h"
+#include "Store.h"
+#include "WidgetPrompter.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+CommandLine makeCommandLine() {
+    CommandLine commandLine(QStringLiteral("brisant"));
+    commandLine.addCommand(std::make_unique<InitStoreCommand>());
+    return commandLine;
+}
+
+int runWindows(int argc, char** argv, const CommandLine::Parsed& parsed) {
+    DeskApplication app(argc, argv);
+    WidgetPrompter prompter(QStringLiteral("Brisant"));
+    app.setPrompter(&prompter);
+
+    std::unique_ptr<Store> store;
+    try {
+        QString error;
+        const QString dataDir = StoreLocation::resolveDataDir(parsed.dataDirOption, &error);
+        if (dataDir.isEmpty())
+            throw StoreError(error);
+        StoreLocation location;
+        if (!StoreLocation::parse(StoreLocation::resolveStoreUrl(parsed.storeOption, dataDir), &location,
+                                  &error))
+            throw StoreError(QStringLiteral("cannot open the message store: %1").arg(error));
+        store = Store::open(location);
+    } catch (const StoreError& error) {
+        std::fprintf(stderr, "brisant: %s\n", qPrintable(error.message()));
+        prompter.message(
+            {error.message(), QString(), PromptMessage::Icon::Critical, PromptMessage::Buttons::Ok});
+        return 1;
+    }
+    DeskSession session(*store);
+    session.LoadStartupSettings();
+
+    std::fprintf(stderr,
+                 "brisant: this build has no desk windows yet; run 'brisant --help' for its commands\n");
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+
+    CommandLine commandLine = makeCommandLine();
+    if (commandLine.opensWindow(arguments)) {
+        CommandLine::Parsed parsed = commandLine.parseWindowOptions(arguments);
+        return runWindows(argc, argv, parsed);
+    }
+
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return commandLine.run(arguments, out, err).exitStatus;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "StoreError.h"
+
+#include <QString>
+
+#include <vector>
+
+class Store;
+
+/// One message as the desk program places it in the queue.
+struct QueuedMessage {
+    QString mobileNo;
+    QString message;
+    QString userName;
+    qint32 batchNo = 0;
+    QString appId;
+    QString superUser;
+};
+
+/// A failure part way through queueing several messages; the messages before it stay queued.
+class QueueWriteError : public StoreError {
+public:
+    QueueWriteError(const QString& message, int queued)
+        : StoreError(message)
+        , m_queued(queued) {}
+    int queued() const { return m_queued; }
+
+private:
+    int m_queued;
+};
+
+/// The MessageQueue table: the only hand-over between the desk program and the dispatch server.
+class MessageQueueTable {
+public:
+    explicit MessageQueueTable(const Store& store);
+
+    /// Inserts one row; Status, QDateTime and nid come from the column defaults.
+    void insert(const QueuedMessage& message) const;
+
+    /// Inserts every row in one transaction. On a failure the rows before the failing one stay
+    /// queued and QueueWriteError says how many they are.
+    void insertAll(const std::vector<QueuedMessage>& messages) const;
+
+private:
+    void insertAllSqlite(const std::vector<QueuedMessage>& messages) const;
+    void insertAllPostgres(const std::vector<QueuedMessage>& messages) const;
+    void insertChunks(const std::vector<QueuedMessage>& messages, size_t end, size_t* reached) const;
+
+    const Store& m_store;
+};

@@ -1,0 +1,15 @@
+#pragma once
+
+class Store;
+
+/// The tables, views and delivered rows of the message store, for both engines.
+namespace Schema {
+
+/// The schema version this build writes and reads.
+constexpr int kCurrentVersion = 1;
+
+/// Creates every missing table (with its delivered rows) and view in one transaction, and records
+/// the schema version. Throws StoreError, also for a store written by a newer version.
+void ensure(const Store& store);
+
+} // namespace Schema

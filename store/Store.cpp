@@ -1,0 +1,204 @@
+#include "Store.h"
+
+#include "Schema.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QTimeZone>
+
+#include <atomic>
+
+namespace {
+
+QString errorText(const QSqlError& error) {
+    QString text = error.text().simplified();
+    if (text.isEmpty())
+        text = QStringLiteral("unknown error");
+    return text;
+}
+
+// SQLite keeps dates as text; one fixed pattern on both engines keeps stored values comparable.
+const QString kDateTimePattern = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+} // namespace
+
+Store::Store(const StoreLocation& location, const QString& connectionName)
+    : m_location(location)
+    , m_connectionName(connectionName) {}
+
+std::unique_ptr<Store> Store::open(const StoreLocation& location) {
+    static std::atomic<int> counter{0};
+    const QString name = QStringLiteral("kelvra-store-%1").arg(++counter);
+    std::unique_ptr<Store> store(new Store(location, name));
+    const QString where = location.displayName();
+
+    QSqlDatabase db;
+    if (location.engine() == Engine::Sqlite) {
+        const QString path = location.sqlitePath();
+        if (!QFileInfo::exists(path)) {
+            // Created here, owner-only, before SQLite opens it; its journal files inherit the mode.
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                           QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+                !QFileInfo::exists(path))
+                throw StoreError(
+                    QStringLiteral("cannot open the message store %1: %2").arg(where, file.errorString()));
+        }
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=30000"));
+    } else {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(location.host());
+        db.setPort(location.port());
+        db.setUserName(location.userName());
+        db.setPassword(location.password());
+        db.setDatabaseName(location.databaseName());
+        db.setConnectOptions(QStringLiteral("connect_timeout=15"));
+    }
+    if (!db.isValid())
+        throw StoreError(
+            QStringLiteral("cannot open the message store %1: the database driver is not installed")
+                .arg(where));
+    if (!db.open())
+        throw StoreError(
+            QStringLiteral("cannot open the message store %1: %2").arg(where, errorText(db.lastError())));
+
+    try {
+        store->configureConnection();
+        Schema::ensure(*store);
+    } catch (const StoreError& error) {
+        throw StoreError(QStringLiteral("cannot open the message store %1: %2").arg(where, error.message()));
+    }
+    return store;
+}
+
+Store::~Store() {
+    close();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void Store::configureConnection() {
+    if (engine() == Engine::Sqlite) {
+        QSqlQuery mode = exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        if (!mode.next() || mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+            throw StoreError(QStringLiteral("the store file cannot be shared: WAL mode refused"));
+        exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    } else {
+        exec(QStringLiteral("SET client_min_messages TO warning"));
+        // Column defaults take the local date and time of the desk, as on SQLite.
+        const QByteArray zone = QTimeZone::systemTimeZoneId();
+        if (!zone.isEmpty()) {
+            QSqlQuery query = prepare(QStringLiteral("SELECT set_config('TimeZone', ?, false)"));
+            query.addBindValue(QString::fromUtf8(zone));
+            if (!query.exec()) // an unknown zone name leaves the server's own
+                qWarning("the store does not know the time zone %s", zone.constData());
+        }
+    }
+}
+
+QSqlDatabase Store::database() const {
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+bool Store::isOpen() const {
+    return !m_closed && database().isOpen();
+}
+
+void Store::close() {
+    if (m_closed)
+        return;
+    m_closed = true;
+    QSqlDatabase db = database();
+    if (db.isOpen())
+        db.close();
+}
+
+QSqlQuery Store::prepare(const QString& sql) const {
+    if (m_closed)
+        throw StoreError(QStringLiteral("the message store is closed"));
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throw StoreError(errorText(query.lastError()));
+    return query;
+}
+
+void Store::exec(QSqlQuery& query) {
+    if (!query.exec())
+        throw StoreError(errorText(query.lastError()));
+}
+
+QSqlQuery Store::exec(const QString& sql, const QVariantList& values) const {
+    if (values.isEmpty()) {
+        // Statements without values run as they stand: PostgreSQL cannot prepare SET, BEGIN or DDL.
+        if (m_closed)
+            throw StoreError(QStringLiteral("the message store is closed"));
+        QSqlQuery query(database());
+        query.setForwardOnly(true);
+        if (!query.exec(sql))
+            throw StoreError(errorText(query.lastError()));
+        return query;
+    }
+    QSqlQuery query = prepare(sql);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    exec(query);
+    return query;
+}
+
+QVariant Store::dateTimeValue(const QDateTime& value) const {
+    return value.toString(kDateTimePattern);
+}
+
+QVariant Store::dateValue(const QDate& value) const {
+    return value.startOfDay().toString(kDateTimePattern);
+}
+
+QDateTime Store::readDateTime(const QVariant& value) {
+    if (value.isNull())
+        return {};
+    if (value.metaType().id() == QMetaType::QDateTime)
+        return value.toDateTime();
+    const QString text = value.toString();
+    QDateTime result = QDateTime::fromString(text, kDateTimePattern);
+    if (!result.isValid())
+        result = QDateTime::fromString(text, Qt::ISODate);
+    if (!result.isValid())
+        result = QDate::fromString(text, Qt::ISODate).startOfDay();
+    return result;
+}
+
+int Store::schemaVersion() const {
+    QSqlQuery query = exec(QStringLiteral("SELECT version FROM schema_version"));
+    return query.next() ? query.value(0).toInt() : 0;
+}
+
+Transaction::Transaction(const Store& store)
+    : m_store(store) {
+    m_store.exec(m_store.engine() == Store::Engine::Sqlite ? QStringLiteral("BEGIN IMMEDIATE")
+                                                           : QStringLiteral("BEGIN"));
+    m_active = true;
+}
+
+Transaction::~Transaction() {
+    if (m_active) {
+        try {
+            rollback();
+        } catch (const StoreError&) { // the connection is gone; the store drops the transaction itself
+        }
+    }
+}
+
+void Transaction::commit() {
+    m_store.exec(QStringLiteral("COMMIT"));
+    m_active = false;
+}
+
+void Transaction::rollback() {
+    m_active = false;
+    if (m_store.isOpen())
+        m_store.exec(QStringLiteral("ROLLBACK"));
+}

@@ -1,0 +1,5 @@
+#include "StoreError.h"
+
+StoreError::StoreError(const QString& message)
+    : std::runtime_error(message.toStdString())
+    , m_message(message) {}

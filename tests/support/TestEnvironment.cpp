@@ -1,0 +1,107 @@
+#include "TestEnvironment.h"
+
+#include "Store.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+#include <QUrl>
+
+namespace {
+
+QString adminUrl() {
+    return qEnvironmentVariable("KELVRA_TEST_PG_URL");
+}
+
+// Runs a statement on the PostgreSQL server as its administrator (databases cannot be created in a
+// transaction nor prepared, so this goes around the store).
+void runAsAdmin(const QString& sql) {
+    const QUrl url(adminUrl());
+    const QString name = QStringLiteral("kelvra-test-admin");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(url.host());
+        db.setPort(url.port(5432));
+        db.setUserName(url.userName());
+        db.setPassword(url.password());
+        db.setDatabaseName(url.path().mid(1));
+        if (!db.open())
+            qFatal("cannot reach the test PostgreSQL server: %s", qPrintable(db.lastError().text()));
+        QSqlQuery query(db);
+        if (!query.exec(sql))
+            qFatal("%s failed: %s", qPrintable(sql), qPrintable(query.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+} // namespace
+
+TestEnvironment::TestEnvironment() {
+    if (!m_dir.isValid())
+        qFatal("cannot create a temporary folder");
+    QDir(m_dir.path()).mkpath(QStringLiteral("config"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("app"));
+    qputenv("XDG_CONFIG_HOME", path(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toUtf8());
+    qunsetenv("KELVRA_HOME");
+    qunsetenv("KELVRA_STORE");
+}
+
+TestEnvironment::~TestEnvironment() {
+    for (const QString& database : std::as_const(m_databases))
+        runAsAdmin(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(database));
+}
+
+bool TestEnvironment::onPostgres() {
+    return !adminUrl().isEmpty();
+}
+
+QString TestEnvironment::dataDir() const {
+    return path(QStringLiteral("app"));
+}
+
+QString TestEnvironment::path(const QString& name) const {
+    return QDir(m_dir.path()).filePath(name);
+}
+
+QString TestEnvironment::storeUrl() {
+    if (m_storeUrl.isEmpty())
+        m_storeUrl = newStoreUrl();
+    return m_storeUrl;
+}
+
+QString TestEnvironment::newStoreUrl() {
+    if (!onPostgres()) {
+        if (m_storeUrl.isEmpty())
+            return QDir(dataDir()).filePath(QStringLiteral("SMSDB.db"));
+        return QDir(dataDir()).filePath(QStringLiteral("store%1.db").arg(m_databases.size() + 2));
+    }
+    const QString database = QStringLiteral("kelvra_test_%1_%2")
+                                 .arg(QCoreApplication::applicationPid())
+                                 .arg(QRandomGenerator::global()->generate64(), 0, 36);
+    runAsAdmin(QStringLiteral("CREATE DATABASE %1").arg(database));
+    m_databases << database;
+    QUrl url(adminUrl());
+    url.setPath(u'/' + database);
+    return url.toString();
+}
+
+std::unique_ptr<Store> TestEnvironment::openStore() {
+    StoreLocation location;
+    QString error;
+    if (!StoreLocation::parse(storeUrl(), &location, &error))
+        qFatal("bad test store URL: %s", qPrintable(error));
+    return Store::open(location);
+}
+
+QProcessEnvironment TestEnvironment::processEnvironment() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
+    environment.insert(QStringLiteral("KELVRA_HOME"), dataDir());
+    environment.insert(QStringLiteral("KELVRA_STORE"), storeUrl());
+    return environment;
+}
