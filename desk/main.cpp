@@ -11,13 +11,15 @@
 
 namespace {
 
-CommandLine makeCommandLine() {
+CommandLine makeCommandLine()
+{
     CommandLine commandLine(QStringLiteral("brisant"));
     commandLine.addCommand(std::make_unique<InitStoreCommand>());
     return commandLine;
 }
 
-int runWindows(int argc, char** argv, const CommandLine::Parsed& parsed) {
+int runWindows(int argc, char** argv, const CommandLine::Parsed& parsed)
+{
     DeskApplication app(argc, argv);
     WidgetPrompter prompter(QStringLiteral("Brisant"));
     app.setPrompter(&prompter);
@@ -49,7 +51,8 @@ int runWindows(int argc, char** argv, const CommandLine::Parsed& parsed) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -7,13 +7,15 @@
 
 namespace {
 
-void printUsageError(const QCommandLineParser& parser, const QString& message) {
+void printUsageError(const QCommandLineParser& parser, const QString& message)
+{
     std::fprintf(stderr, "quaylink: %s\n\n%s", qPrintable(message), qPrintable(parser.helpText()));
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quaylink"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KELVRA_VERSION));

@@ -11,14 +11,16 @@ const QString kRowMarks = QStringLiteral("(?, ?, ?, ?, ?, ?)");
 // Rows per statement on PostgreSQL, where one round trip per row would dominate.
 constexpr size_t kChunkRows = 500;
 
-QString insertStatement(size_t rows) {
+QString insertStatement(size_t rows)
+{
     QStringList marks;
     for (size_t i = 0; i < rows; ++i)
         marks << kRowMarks;
     return kInsert + marks.join(QStringLiteral(", "));
 }
 
-void bindMessage(QSqlQuery& query, const QueuedMessage& message) {
+void bindMessage(QSqlQuery& query, const QueuedMessage& message)
+{
     query.addBindValue(message.mobileNo);
     query.addBindValue(message.message);
     query.addBindValue(message.userName);
@@ -30,15 +32,19 @@ void bindMessage(QSqlQuery& query, const QueuedMessage& message) {
 } // namespace
 
 MessageQueueTable::MessageQueueTable(const Store& store)
-    : m_store(store) {}
+    : m_store(store)
+{
+}
 
-void MessageQueueTable::insert(const QueuedMessage& message) const {
+void MessageQueueTable::insert(const QueuedMessage& message) const
+{
     QSqlQuery query = m_store.prepare(insertStatement(1));
     bindMessage(query, message);
     Store::exec(query);
 }
 
-void MessageQueueTable::insertAll(const std::vector<QueuedMessage>& messages) const {
+void MessageQueueTable::insertAll(const std::vector<QueuedMessage>& messages) const
+{
     if (messages.empty())
         return;
     if (m_store.engine() == Store::Engine::Sqlite)
@@ -47,7 +53,8 @@ void MessageQueueTable::insertAll(const std::vector<QueuedMessage>& messages) co
         insertAllPostgres(messages);
 }
 
-void MessageQueueTable::insertAllSqlite(const std::vector<QueuedMessage>& messages) const {
+void MessageQueueTable::insertAllSqlite(const std::vector<QueuedMessage>& messages) const
+{
     Transaction transaction(m_store);
     QSqlQuery query = m_store.prepare(insertStatement(1));
     int done = 0;
@@ -70,7 +77,8 @@ void MessageQueueTable::insertAllSqlite(const std::vector<QueuedMessage>& messag
 }
 
 void MessageQueueTable::insertChunks(const std::vector<QueuedMessage>& messages, size_t end,
-                                     size_t* reached) const {
+                                     size_t* reached) const
+{
     for (size_t start = 0; start < end; start += kChunkRows) {
         *reached = start;
         const size_t rows = std::min(kChunkRows, end - start);
@@ -82,7 +90,8 @@ void MessageQueueTable::insertChunks(const std::vector<QueuedMessage>& messages,
     *reached = end;
 }
 
-void MessageQueueTable::insertAllPostgres(const std::vector<QueuedMessage>& messages) const {
+void MessageQueueTable::insertAllPostgres(const std::vector<QueuedMessage>& messages) const
+{
     size_t failedChunk = 0;
     QString reason;
     {

@@ -9,7 +9,8 @@
 class Store;
 
 /// One message as the desk program places it in the queue.
-struct QueuedMessage {
+struct QueuedMessage
+{
     QString mobileNo;
     QString message;
     QString userName;
@@ -19,11 +20,14 @@ struct QueuedMessage {
 };
 
 /// A failure part way through queueing several messages; the messages before it stay queued.
-class QueueWriteError : public StoreError {
+class QueueWriteError : public StoreError
+{
 public:
     QueueWriteError(const QString& message, int queued)
         : StoreError(message)
-        , m_queued(queued) {}
+        , m_queued(queued)
+    {
+    }
     int queued() const { return m_queued; }
 
 private:
@@ -31,7 +35,8 @@ private:
 };
 
 /// The MessageQueue table: the only hand-over between the desk program and the dispatch server.
-class MessageQueueTable {
+class MessageQueueTable
+{
 public:
     explicit MessageQueueTable(const Store& store);
 

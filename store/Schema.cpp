@@ -8,7 +8,8 @@ namespace {
 
 using Engine = Store::Engine;
 
-struct TableDefinition {
+struct TableDefinition
+{
     const char* name;
     // Column list with engine placeholders: %AUTO% automatic number key, %CI% text compared without
     // regard to letter case (as the original store compared every text), %AMOUNT%, %DATETIME%, %NOW%.
@@ -19,7 +20,8 @@ struct TableDefinition {
     const char* rowColumns = nullptr;
 };
 
-QString forEngine(QString sql, Engine engine) {
+QString forEngine(QString sql, Engine engine)
+{
     const bool lite = engine == Engine::Sqlite;
     sql.replace(QLatin1String("%AUTO%"),
                 lite ? QLatin1String("INTEGER PRIMARY KEY AUTOINCREMENT")
@@ -33,7 +35,8 @@ QString forEngine(QString sql, Engine engine) {
     return sql;
 }
 
-QList<TableDefinition> tables() {
+QList<TableDefinition> tables()
+{
     // Empty, not null: the screens read these columns as text.
     const QString empty = QString::fromLatin1("");
     // Column positions that fit the sample trade files in samples/ (see the README).
@@ -104,18 +107,21 @@ QList<TableDefinition> tables() {
     };
 }
 
-struct ViewDefinition {
+struct ViewDefinition
+{
     const char* name;
     QString sql;
 };
 
 // An amount with exactly two decimals and no grouping, as text.
-QString twoDecimals(const QString& expression, Engine engine) {
+QString twoDecimals(const QString& expression, Engine engine)
+{
     return engine == Engine::Sqlite ? QStringLiteral("printf('%.2f', %1)").arg(expression)
                                     : QStringLiteral("to_char(%1, 'FM9999999999990.00')").arg(expression);
 }
 
-QList<ViewDefinition> views(Engine engine) {
+QList<ViewDefinition> views(Engine engine)
+{
     // The fragment of a group of trades reads: script, side, total quantity @ average rate.
     const auto side = [](const char* flag) {
         return QStringLiteral("CASE WHEN upper(trim(%1)) = 'S' THEN 'Sell' ELSE 'Buy' END")
@@ -155,7 +161,8 @@ QList<ViewDefinition> views(Engine engine) {
     };
 }
 
-QSet<QString> existingRelations(const Store& store) {
+QSet<QString> existingRelations(const Store& store)
+{
     QSqlQuery query =
         store.engine() == Engine::Sqlite
             ? store.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table', 'view')"))
@@ -167,7 +174,8 @@ QSet<QString> existingRelations(const Store& store) {
     return names;
 }
 
-void insertRows(const Store& store, const TableDefinition& table) {
+void insertRows(const Store& store, const TableDefinition& table)
+{
     for (const QVariantList& row : table.rows) {
         QStringList marks;
         for (qsizetype i = 0; i < row.size(); ++i)
@@ -182,7 +190,8 @@ void insertRows(const Store& store, const TableDefinition& table) {
 
 } // namespace
 
-void Schema::ensure(const Store& store) {
+void Schema::ensure(const Store& store)
+{
     const Engine engine = store.engine();
     Transaction transaction(store);
     if (engine == Engine::Postgres) {

@@ -3,16 +3,20 @@
 #include "Store.h"
 
 SettingsRows::SettingsRows(const Store& store)
-    : m_store(store) {}
+    : m_store(store)
+{
+}
 
-std::optional<SettingsRows::StartupSettings> SettingsRows::startupSettings() const {
+std::optional<SettingsRows::StartupSettings> SettingsRows::startupSettings() const
+{
     QSqlQuery query = m_store.exec(QStringLiteral("SELECT SuperUser, FileType FROM proxyconfig"));
     if (!query.next())
         return std::nullopt;
     return StartupSettings{query.value(0).toString(), query.value(1).toString()};
 }
 
-qint32 SettingsRows::takeBatchNumber() const {
+qint32 SettingsRows::takeBatchNumber() const
+{
     QSqlQuery query =
         m_store.exec(QStringLiteral("UPDATE config SET batchno = batchno + 1 RETURNING batchno - 1"));
     if (!query.next())

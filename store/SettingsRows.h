@@ -7,11 +7,13 @@
 class Store;
 
 /// The one-row settings tables: config (the batch counter) and proxyconfig.
-class SettingsRows {
+class SettingsRows
+{
 public:
     explicit SettingsRows(const Store& store);
 
-    struct StartupSettings {
+    struct StartupSettings
+    {
         QString superUser;
         QString fileType;
     };

@@ -12,7 +12,8 @@
 
 namespace {
 
-QString errorText(const QSqlError& error) {
+QString errorText(const QSqlError& error)
+{
     QString text = error.text().simplified();
     if (text.isEmpty())
         text = QStringLiteral("unknown error");
@@ -26,9 +27,12 @@ const QString kDateTimePattern = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
 Store::Store(const StoreLocation& location, const QString& connectionName)
     : m_location(location)
-    , m_connectionName(connectionName) {}
+    , m_connectionName(connectionName)
+{
+}
 
-std::unique_ptr<Store> Store::open(const StoreLocation& location) {
+std::unique_ptr<Store> Store::open(const StoreLocation& location)
+{
     static std::atomic<int> counter{0};
     const QString name = QStringLiteral("kelvra-store-%1").arg(++counter);
     std::unique_ptr<Store> store(new Store(location, name));
@@ -75,12 +79,14 @@ std::unique_ptr<Store> Store::open(const StoreLocation& location) {
     return store;
 }
 
-Store::~Store() {
+Store::~Store()
+{
     close();
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
-void Store::configureConnection() {
+void Store::configureConnection()
+{
     if (engine() == Engine::Sqlite) {
         QSqlQuery mode = exec(QStringLiteral("PRAGMA journal_mode=WAL"));
         if (!mode.next() || mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
@@ -99,15 +105,18 @@ void Store::configureConnection() {
     }
 }
 
-QSqlDatabase Store::database() const {
+QSqlDatabase Store::database() const
+{
     return QSqlDatabase::database(m_connectionName, false);
 }
 
-bool Store::isOpen() const {
+bool Store::isOpen() const
+{
     return !m_closed && database().isOpen();
 }
 
-void Store::close() {
+void Store::close()
+{
     if (m_closed)
         return;
     m_closed = true;
@@ -116,7 +125,8 @@ void Store::close() {
         db.close();
 }
 
-QSqlQuery Store::prepare(const QString& sql) const {
+QSqlQuery Store::prepare(const QString& sql) const
+{
     if (m_closed)
         throw StoreError(QStringLiteral("the message store is closed"));
     QSqlQuery query(database());
@@ -126,12 +136,14 @@ QSqlQuery Store::prepare(const QString& sql) const {
     return query;
 }
 
-void Store::exec(QSqlQuery& query) {
+void Store::exec(QSqlQuery& query)
+{
     if (!query.exec())
         throw StoreError(errorText(query.lastError()));
 }
 
-QSqlQuery Store::exec(const QString& sql, const QVariantList& values) const {
+QSqlQuery Store::exec(const QString& sql, const QVariantList& values) const
+{
     if (values.isEmpty()) {
         // Statements without values run as they stand: PostgreSQL cannot prepare SET, BEGIN or DDL.
         if (m_closed)
@@ -149,15 +161,18 @@ QSqlQuery Store::exec(const QString& sql, const QVariantList& values) const {
     return query;
 }
 
-QVariant Store::dateTimeValue(const QDateTime& value) const {
+QVariant Store::dateTimeValue(const QDateTime& value) const
+{
     return value.toString(kDateTimePattern);
 }
 
-QVariant Store::dateValue(const QDate& value) const {
+QVariant Store::dateValue(const QDate& value) const
+{
     return value.startOfDay().toString(kDateTimePattern);
 }
 
-QDateTime Store::readDateTime(const QVariant& value) {
+QDateTime Store::readDateTime(const QVariant& value)
+{
     if (value.isNull())
         return {};
     if (value.metaType().id() == QMetaType::QDateTime)
@@ -171,19 +186,22 @@ QDateTime Store::readDateTime(const QVariant& value) {
     return result;
 }
 
-int Store::schemaVersion() const {
+int Store::schemaVersion() const
+{
     QSqlQuery query = exec(QStringLiteral("SELECT version FROM schema_version"));
     return query.next() ? query.value(0).toInt() : 0;
 }
 
 Transaction::Transaction(const Store& store)
-    : m_store(store) {
+    : m_store(store)
+{
     m_store.exec(m_store.engine() == Store::Engine::Sqlite ? QStringLiteral("BEGIN IMMEDIATE")
                                                            : QStringLiteral("BEGIN"));
     m_active = true;
 }
 
-Transaction::~Transaction() {
+Transaction::~Transaction()
+{
     if (m_active) {
         try {
             rollback();
@@ -192,12 +210,14 @@ Transaction::~Transaction() {
     }
 }
 
-void Transaction::commit() {
+void Transaction::commit()
+{
     m_store.exec(QStringLiteral("COMMIT"));
     m_active = false;
 }
 
-void Transaction::rollback() {
+void Transaction::rollback()
+{
     m_active = false;
     if (m_store.isOpen())
         m_store.exec(QStringLiteral("ROLLBACK"));

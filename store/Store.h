@@ -15,7 +15,8 @@
 ///
 /// Opening creates whatever tables and views are missing, with their delivered rows. Every
 /// statement is prepared and takes its values bound; a failed statement throws StoreError.
-class Store {
+class Store
+{
 public:
     using Engine = StoreLocation::Engine;
 
@@ -62,7 +63,8 @@ private:
 
 /// A write transaction: BEGIN IMMEDIATE on SQLite, so that two programs never deadlock on an
 /// upgrade from reading to writing. Rolled back when left without commit().
-class Transaction {
+class Transaction
+{
 public:
     explicit Transaction(const Store& store);
     ~Transaction();

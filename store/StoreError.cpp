@@ -2,4 +2,6 @@
 
 StoreError::StoreError(const QString& message)
     : std::runtime_error(message.toStdString())
-    , m_message(message) {}
+    , m_message(message)
+{
+}

@@ -5,7 +5,8 @@
 #include <stdexcept>
 
 /// A failed store operation, carrying the store's own message.
-class StoreError : public std::runtime_error {
+class StoreError : public std::runtime_error
+{
 public:
     explicit StoreError(const QString& message);
 

@@ -4,7 +4,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
-bool StoreLocation::parse(const QString& url, StoreLocation* location, QString* error) {
+bool StoreLocation::parse(const QString& url, StoreLocation* location, QString* error)
+{
     const QString text = url.trimmed();
     if (text.isEmpty()) {
         *error = QStringLiteral("no store given");
@@ -34,7 +35,8 @@ bool StoreLocation::parse(const QString& url, StoreLocation* location, QString* 
     return true;
 }
 
-QString StoreLocation::resolveDataDir(const QString& option, QString* error) {
+QString StoreLocation::resolveDataDir(const QString& option, QString* error)
+{
     QString dir = option;
     if (dir.isEmpty())
         dir = qEnvironmentVariable("KELVRA_HOME");
@@ -52,7 +54,8 @@ QString StoreLocation::resolveDataDir(const QString& option, QString* error) {
     return dir;
 }
 
-QString StoreLocation::resolveStoreUrl(const QString& option, const QString& dataDir) {
+QString StoreLocation::resolveStoreUrl(const QString& option, const QString& dataDir)
+{
     if (!option.isEmpty())
         return option;
     const QString fromEnvironment = qEnvironmentVariable("KELVRA_STORE");
@@ -61,7 +64,8 @@ QString StoreLocation::resolveStoreUrl(const QString& option, const QString& dat
     return QDir(dataDir).filePath(QStringLiteral("SMSDB.db"));
 }
 
-QString StoreLocation::displayName() const {
+QString StoreLocation::displayName() const
+{
     if (m_engine == Engine::Sqlite)
         return m_sqlitePath;
     QString user = m_userName.isEmpty() ? QString() : m_userName + u'@';

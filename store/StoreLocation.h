@@ -3,7 +3,8 @@
 #include <QString>
 
 /// Where the message store lies: an SQLite file or a PostgreSQL database, and the application folder.
-class StoreLocation {
+class StoreLocation
+{
 public:
     enum class Engine { Sqlite, Postgres };
 

@@ -10,8 +10,9 @@ pg_throwaway_bin() {
     echo "$dir"
 }
 
+# A port that is probably free; pg_throwaway_start tries again when it is not.
 pg_throwaway_free_port() {
-    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()'
+    echo $((20000 + RANDOM % 40000))
 }
 
 pg_throwaway_as_owner() {
@@ -31,7 +32,7 @@ pg_throwaway_start() {
     pg_throwaway_as_owner "$bin/initdb" -D "$PG_THROWAWAY_DIR/data" -A trust -U postgres -E UTF8 \
         --locale=C.UTF-8 >"$PG_THROWAWAY_DIR/initdb.log" 2>&1 \
         || { cat "$PG_THROWAWAY_DIR/initdb.log" >&2; return 1; }
-    for attempt in 1 2 3; do
+    for attempt in 1 2 3 4 5; do
         port=$(pg_throwaway_free_port)
         if pg_throwaway_as_owner "$bin/pg_ctl" -D "$PG_THROWAWAY_DIR/data" -l "$PG_THROWAWAY_DIR/server.log" -w \
             -o "-p $port -k $PG_THROWAWAY_DIR -c listen_addresses=127.0.0.1 -c max_connections=200 ${PG_THROWAWAY_OPTIONS:-}" \

@@ -6,11 +6,14 @@ CommandContext::CommandContext(QTextStream& out, QTextStream& err, QString dataD
     : m_out(out)
     , m_err(err)
     , m_dataDirOption(std::move(dataDirOption))
-    , m_storeOption(std::move(storeOption)) {}
+    , m_storeOption(std::move(storeOption))
+{
+}
 
 CommandContext::~CommandContext() = default;
 
-QString CommandContext::dataDir() {
+QString CommandContext::dataDir()
+{
     if (m_dataDir.isEmpty()) {
         QString error;
         m_dataDir = StoreLocation::resolveDataDir(m_dataDirOption, &error);
@@ -20,7 +23,8 @@ QString CommandContext::dataDir() {
     return m_dataDir;
 }
 
-Store& CommandContext::store() {
+Store& CommandContext::store()
+{
     if (!m_store) {
         const QString url = StoreLocation::resolveStoreUrl(m_storeOption, dataDir());
         StoreLocation location;
@@ -32,11 +36,13 @@ Store& CommandContext::store() {
     return *m_store;
 }
 
-void InitStoreCommand::configure(QCommandLineParser& parser) const {
+void InitStoreCommand::configure(QCommandLineParser& parser) const
+{
     parser.setApplicationDescription(summary());
 }
 
-int InitStoreCommand::run(const QCommandLineParser& parser, CommandContext& context) {
+int InitStoreCommand::run(const QCommandLineParser& parser, CommandContext& context)
+{
     if (!parser.positionalArguments().isEmpty())
         throw UsageError(QStringLiteral("init-store takes no arguments"));
     Store& store = context.store();

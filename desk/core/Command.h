@@ -10,14 +10,18 @@
 class Store;
 
 /// A wrong command line: reported with the usage and exit status 2.
-class UsageError : public std::runtime_error {
+class UsageError : public std::runtime_error
+{
 public:
     explicit UsageError(const QString& message)
-        : std::runtime_error(message.toStdString()) {}
+        : std::runtime_error(message.toStdString())
+    {
+    }
 };
 
 /// What a command runs with: its output streams and the store it was pointed at.
-class CommandContext {
+class CommandContext
+{
 public:
     CommandContext(QTextStream& out, QTextStream& err, QString dataDirOption, QString storeOption);
     ~CommandContext();
@@ -40,7 +44,8 @@ private:
 };
 
 /// One command of the desk program's command line; runs without any window.
-class Command {
+class Command
+{
 public:
     virtual ~Command() = default;
 
@@ -53,10 +58,12 @@ public:
 };
 
 /// `brisant init-store`: creates the store if missing and prints where it is.
-class InitStoreCommand : public Command {
+class InitStoreCommand : public Command
+{
 public:
     QString name() const override { return QStringLiteral("init-store"); }
-    QString summary() const override {
+    QString summary() const override
+    {
         return QStringLiteral("create the message store if missing; print where it is");
     }
     void configure(QCommandLineParser& parser) const override;

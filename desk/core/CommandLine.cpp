@@ -4,30 +4,37 @@
 
 namespace {
 
-QCommandLineOption dataDirOption() {
+QCommandLineOption dataDirOption()
+{
     return {QStringLiteral("data-dir"), QStringLiteral("the application folder"), QStringLiteral("DIR")};
 }
 
-QCommandLineOption storeOption() {
+QCommandLineOption storeOption()
+{
     return {QStringLiteral("store"),
             QStringLiteral("the message store: an SQLite file or a postgresql:// URL"),
             QStringLiteral("URL")};
 }
 
-QCommandLineOption helpOption() {
+QCommandLineOption helpOption()
+{
     return {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("show this help")};
 }
 
 } // namespace
 
 CommandLine::CommandLine(QString program)
-    : m_program(std::move(program)) {}
+    : m_program(std::move(program))
+{
+}
 
-void CommandLine::addCommand(std::unique_ptr<Command> command) {
+void CommandLine::addCommand(std::unique_ptr<Command> command)
+{
     m_commands.push_back(std::move(command));
 }
 
-Command* CommandLine::find(const QString& name) const {
+Command* CommandLine::find(const QString& name) const
+{
     for (const auto& command : m_commands) {
         if (command->name() == name)
             return command.get();
@@ -35,7 +42,8 @@ Command* CommandLine::find(const QString& name) const {
     return nullptr;
 }
 
-QString CommandLine::usage() const {
+QString CommandLine::usage() const
+{
     QString text =
         QStringLiteral("usage: %1 [--data-dir DIR] [--store URL] [COMMAND [OPTIONS] [ARGUMENTS]]\n\n"
                        "Without a command the login window opens.\n\nCommands:\n")
@@ -46,7 +54,8 @@ QString CommandLine::usage() const {
     return text;
 }
 
-void CommandLine::addGlobalOptions(QCommandLineParser& parser) {
+void CommandLine::addGlobalOptions(QCommandLineParser& parser)
+{
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     parser.addOption(dataDirOption());
     parser.addOption(storeOption());
@@ -55,14 +64,16 @@ void CommandLine::addGlobalOptions(QCommandLineParser& parser) {
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("the command to run"));
 }
 
-bool CommandLine::opensWindow(const QStringList& arguments) const {
+bool CommandLine::opensWindow(const QStringList& arguments) const
+{
     QCommandLineParser global;
     addGlobalOptions(global);
     return global.parse(arguments) && global.positionalArguments().isEmpty() &&
            !global.isSet(QStringLiteral("help")) && !global.isSet(QStringLiteral("version"));
 }
 
-CommandLine::Parsed CommandLine::parseWindowOptions(const QStringList& arguments) const {
+CommandLine::Parsed CommandLine::parseWindowOptions(const QStringList& arguments) const
+{
     QCommandLineParser global;
     addGlobalOptions(global);
     global.parse(arguments);
@@ -73,7 +84,8 @@ CommandLine::Parsed CommandLine::parseWindowOptions(const QStringList& arguments
     return result;
 }
 
-CommandLine::Parsed CommandLine::run(const QStringList& arguments, QTextStream& out, QTextStream& err) {
+CommandLine::Parsed CommandLine::run(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
     Parsed result;
     QCommandLineParser global;
     addGlobalOptions(global);

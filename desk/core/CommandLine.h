@@ -8,13 +8,15 @@
 #include <vector>
 
 /// The desk program's command line: the common options, then one command with its own options.
-class CommandLine {
+class CommandLine
+{
 public:
     explicit CommandLine(QString program);
 
     void addCommand(std::unique_ptr<Command> command);
 
-    struct Parsed {
+    struct Parsed
+    {
         /// No command: the caller opens the login window.
         bool openWindow = false;
         int exitStatus = 0;

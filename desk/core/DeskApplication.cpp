@@ -6,9 +6,12 @@
 #include <cstdio>
 
 DeskApplication::DeskApplication(int& argc, char** argv)
-    : QApplication(argc, argv) {}
+    : QApplication(argc, argv)
+{
+}
 
-bool DeskApplication::notify(QObject* receiver, QEvent* event) {
+bool DeskApplication::notify(QObject* receiver, QEvent* event)
+{
     try {
         return QApplication::notify(receiver, event);
     } catch (const StoreError& error) {
@@ -19,7 +22,8 @@ bool DeskApplication::notify(QObject* receiver, QEvent* event) {
     return false;
 }
 
-void DeskApplication::reportUnhandledError(const QString& what) {
+void DeskApplication::reportUnhandledError(const QString& what)
+{
     std::fprintf(stderr, "brisant: %s\n", qPrintable(what.simplified()));
     if (m_prompter)
         m_prompter->message({what, QString(), PromptMessage::Icon::Critical, PromptMessage::Buttons::Ok});

@@ -6,7 +6,8 @@ class Prompter;
 
 /// The desk program's application object. A failure that a screen does not handle itself is
 /// reported in a message box; the action in progress is abandoned and the program goes on.
-class DeskApplication : public QApplication {
+class DeskApplication : public QApplication
+{
     Q_OBJECT
 
 public:

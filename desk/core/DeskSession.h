@@ -10,7 +10,8 @@ class Store;
 
 /// The desk program's program-wide values and the shared routines that every screen uses to
 /// place its messages in the queue.
-class DeskSession {
+class DeskSession
+{
 public:
     explicit DeskSession(Store& store);
 
@@ -56,7 +57,8 @@ private:
 ///
 /// A screen's "Send" takes one batch number, calls AddToQueue once per message and then send().
 /// Should the store fail part way, the messages before the failure stay queued.
-class QueueBatch {
+class QueueBatch
+{
 public:
     explicit QueueBatch(DeskSession& session);
 

@@ -2,7 +2,8 @@
 
 #include <limits>
 
-QString CleanMobileNumber(const QString& number) {
+QString CleanMobileNumber(const QString& number)
+{
     QString cleaned = number;
     cleaned.remove(u',');
     cleaned.remove(u' ');
@@ -18,14 +19,16 @@ QString CleanMobileNumber(const QString& number) {
     return cleaned.mid(start, end - start);
 }
 
-qint16 MessageLength(const QString& text) {
+qint16 MessageLength(const QString& text)
+{
     qint64 length = 0;
     for (const QChar c : text)
         length += c == u'~' ? 2 : 1;
     return qint16(std::min<qint64>(length, std::numeric_limits<qint16>::max()));
 }
 
-QString RemoveSingleQuotes(const QString& text) {
+QString RemoveSingleQuotes(const QString& text)
+{
     QString result = text;
     result.remove(u'\'');
     return result;

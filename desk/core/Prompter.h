@@ -6,7 +6,8 @@
 #include <optional>
 
 /// What a message box shows: its text, title, icon and buttons, exactly as the screen gives them.
-struct PromptMessage {
+struct PromptMessage
+{
     enum class Icon { None, Information, Question, Warning, Critical };
     enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
 
@@ -21,7 +22,8 @@ enum class PromptAnswer { Ok, Cancel, Yes, No };
 
 /// The one seam through which screens show message boxes and ask for files and texts.
 /// The windows answer it with real dialogs; tests answer it in advance.
-class Prompter {
+class Prompter
+{
 public:
     virtual ~Prompter() = default;
 

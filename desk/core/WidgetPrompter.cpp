@@ -6,9 +6,12 @@
 
 WidgetPrompter::WidgetPrompter(QString programTitle, QWidget* parent)
     : m_programTitle(std::move(programTitle))
-    , m_parent(parent) {}
+    , m_parent(parent)
+{
+}
 
-PromptAnswer WidgetPrompter::message(const PromptMessage& message) {
+PromptAnswer WidgetPrompter::message(const PromptMessage& message)
+{
     QMessageBox box(m_parent);
     box.setWindowTitle(message.title.isEmpty() ? m_programTitle : message.title);
     box.setText(message.text);
@@ -55,12 +58,13 @@ PromptAnswer WidgetPrompter::message(const PromptMessage& message) {
     }
 }
 
-QString WidgetPrompter::saveFileName(const QString& caption, const QString& directory,
-                                     const QString& filter) {
+QString WidgetPrompter::saveFileName(const QString& caption, const QString& directory, const QString& filter)
+{
     return QFileDialog::getSaveFileName(m_parent, caption, directory, filter);
 }
 
-std::optional<QString> WidgetPrompter::text(const QString& title, const QString& prompt, bool masked) {
+std::optional<QString> WidgetPrompter::text(const QString& title, const QString& prompt, bool masked)
+{
     bool ok = false;
     const QString typed =
         QInputDialog::getText(m_parent, title.isEmpty() ? m_programTitle : title, prompt,

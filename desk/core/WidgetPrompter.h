@@ -5,7 +5,8 @@
 class QWidget;
 
 /// Answers the prompt seam with real Qt dialogs, parented to a window of the program.
-class WidgetPrompter : public Prompter {
+class WidgetPrompter : public Prompter
+{
 public:
     /// programTitle: the title of boxes that have none of their own.
     WidgetPrompter(QString programTitle, QWidget* parent = nullptr);

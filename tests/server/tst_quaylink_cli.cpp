@@ -4,7 +4,8 @@
 #include <QTest>
 
 /// The dispatch server's command-line frame, run as the real executable.
-class TestQuaylinkCli : public QObject {
+class TestQuaylinkCli : public QObject
+{
     Q_OBJECT
 
 private Q_SLOTS:
@@ -13,7 +14,8 @@ private Q_SLOTS:
     void unusableStoreEndsWithOneLine();
 };
 
-void TestQuaylinkCli::usageErrors_data() {
+void TestQuaylinkCli::usageErrors_data()
+{
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("reason");
     QTest::newRow("unknown option") << QStringList{"--headless", "--turbo"} << QStringLiteral("turbo");
@@ -23,7 +25,8 @@ void TestQuaylinkCli::usageErrors_data() {
     QTest::newRow("stray argument") << QStringList{"--headless", "now"} << QStringLiteral("now");
 }
 
-void TestQuaylinkCli::usageErrors() {
+void TestQuaylinkCli::usageErrors()
+{
     QFETCH(QStringList, arguments);
     QFETCH(QString, reason);
     TestEnvironment env;
@@ -37,7 +40,8 @@ void TestQuaylinkCli::usageErrors() {
     QVERIFY(err.contains(QLatin1String("--exit-when-idle")));
 }
 
-void TestQuaylinkCli::unusableStoreEndsWithOneLine() {
+void TestQuaylinkCli::unusableStoreEndsWithOneLine()
+{
     TestEnvironment env;
     QProcess process;
     process.setProcessEnvironment(env.processEnvironment());

@@ -13,7 +13,8 @@
 
 namespace {
 
-int runDesk(Store& store, int rounds) {
+int runDesk(Store& store, int rounds)
+{
     DeskSession session(store);
     session.setCurrentUserName(QStringLiteral("desk%1").arg(QCoreApplication::applicationPid()));
     session.LoadStartupSettings();
@@ -30,7 +31,8 @@ int runDesk(Store& store, int rounds) {
     return 0;
 }
 
-int runServer(Store& store, int total) {
+int runServer(Store& store, int total)
+{
     QElapsedTimer timer;
     timer.start();
     int sent = 0;
@@ -72,7 +74,8 @@ int runServer(Store& store, int total) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QCoreApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 4) {

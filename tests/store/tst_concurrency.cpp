@@ -6,14 +6,16 @@
 #include <QTest>
 
 /// Two desk programs and the dispatch server on one store at the same moment.
-class TestConcurrency : public QObject {
+class TestConcurrency : public QObject
+{
     Q_OBJECT
 
 private Q_SLOTS:
     void deskProgramsAndServerShareTheStore();
 };
 
-void TestConcurrency::deskProgramsAndServerShareTheStore() {
+void TestConcurrency::deskProgramsAndServerShareTheStore()
+{
     TestEnvironment env;
     {
         auto store = env.openStore(); // created before the workers start, as by init-store

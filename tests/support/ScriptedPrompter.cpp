@@ -1,6 +1,7 @@
 #include "ScriptedPrompter.h"
 
-PromptAnswer ScriptedPrompter::message(const PromptMessage& message) {
+PromptAnswer ScriptedPrompter::message(const PromptMessage& message)
+{
     messages << message;
     if (!m_answers.isEmpty())
         return m_answers.dequeue();
@@ -13,12 +14,14 @@ PromptAnswer ScriptedPrompter::message(const PromptMessage& message) {
     }
 }
 
-QString ScriptedPrompter::saveFileName(const QString& caption, const QString&, const QString&) {
+QString ScriptedPrompter::saveFileName(const QString& caption, const QString&, const QString&)
+{
     prompts << caption;
     return m_fileNames.isEmpty() ? QString() : m_fileNames.dequeue();
 }
 
-std::optional<QString> ScriptedPrompter::text(const QString&, const QString& prompt, bool) {
+std::optional<QString> ScriptedPrompter::text(const QString&, const QString& prompt, bool)
+{
     prompts << prompt;
     return m_texts.isEmpty() ? std::nullopt : m_texts.dequeue();
 }

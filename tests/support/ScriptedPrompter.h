@@ -6,7 +6,8 @@
 #include <QQueue>
 
 /// Answers the prompt seam from answers given in advance and records everything it was shown.
-class ScriptedPrompter : public Prompter {
+class ScriptedPrompter : public Prompter
+{
 public:
     PromptAnswer message(const PromptMessage& message) override;
     QString saveFileName(const QString& caption, const QString& directory, const QString& filter) override;

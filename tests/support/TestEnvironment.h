@@ -9,8 +9,10 @@
 class Store;
 
 /// One test's own world: a fresh application folder and XDG_CONFIG_HOME, and fresh stores on the
-/// engine the suite runs on (PostgreSQL when KELVRA_TEST_PG_URL names a server, else SQLite).
-class TestEnvironment {
+/// engine the test runs on: KELVRA_TEST_ENGINE=postgres takes a new database on the server
+/// KELVRA_PG_URL names; otherwise SQLite.
+class TestEnvironment
+{
 public:
     TestEnvironment();
     ~TestEnvironment();

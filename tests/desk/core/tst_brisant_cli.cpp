@@ -8,13 +8,15 @@
 
 namespace {
 
-struct Run {
+struct Run
+{
     int exitCode = -1;
     QString out;
     QString err;
 };
 
-Run brisant(const QStringList& arguments, QProcessEnvironment environment) {
+Run brisant(const QStringList& arguments, QProcessEnvironment environment)
+{
     // Commands run without any display.
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
@@ -32,7 +34,8 @@ Run brisant(const QStringList& arguments, QProcessEnvironment environment) {
 } // namespace
 
 /// The desk program's command-line frame, run as the real executable.
-class TestBrisantCli : public QObject {
+class TestBrisantCli : public QObject
+{
     Q_OBJECT
 
 private Q_SLOTS:
@@ -46,7 +49,8 @@ private Q_SLOTS:
     void helpListsTheCommands();
 };
 
-void TestBrisantCli::initStoreCreatesTheStoreWhereAsked() {
+void TestBrisantCli::initStoreCreatesTheStoreWhereAsked()
+{
     TestEnvironment env;
     QProcessEnvironment environment = env.processEnvironment();
     environment.remove(QStringLiteral("KELVRA_STORE"));
@@ -61,7 +65,8 @@ void TestBrisantCli::initStoreCreatesTheStoreWhereAsked() {
     }
 }
 
-void TestBrisantCli::initStoreOnTheTestEngine() {
+void TestBrisantCli::initStoreOnTheTestEngine()
+{
     TestEnvironment env;
     const Run first = brisant({QStringLiteral("--store"), env.storeUrl(), QStringLiteral("init-store")},
                               env.processEnvironment());
@@ -79,14 +84,16 @@ void TestBrisantCli::initStoreOnTheTestEngine() {
     QCOMPARE(users.value(0).toInt(), 1);
 }
 
-void TestBrisantCli::applicationFolderDefaults_data() {
+void TestBrisantCli::applicationFolderDefaults_data()
+{
     QTest::addColumn<QString>("kelvraHome");
     QTest::addColumn<QString>("expectedFolder");
     QTest::newRow("KELVRA_HOME") << QStringLiteral("home") << QStringLiteral("home");
     QTest::newRow("XDG_DATA_HOME") << QString() << QStringLiteral("data/Kelvra");
 }
 
-void TestBrisantCli::applicationFolderDefaults() {
+void TestBrisantCli::applicationFolderDefaults()
+{
     QFETCH(QString, kelvraHome);
     QFETCH(QString, expectedFolder);
     TestEnvironment env;
@@ -102,7 +109,8 @@ void TestBrisantCli::applicationFolderDefaults() {
     QVERIFY(QFileInfo::exists(expected));
 }
 
-void TestBrisantCli::usageErrors_data() {
+void TestBrisantCli::usageErrors_data()
+{
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("reason");
     QTest::newRow("unknown command") << QStringList{"sendall"} << QStringLiteral("unknown command 'sendall'");
@@ -113,7 +121,8 @@ void TestBrisantCli::usageErrors_data() {
     QTest::newRow("extra argument") << QStringList{"init-store", "now"} << QStringLiteral("no arguments");
 }
 
-void TestBrisantCli::usageErrors() {
+void TestBrisantCli::usageErrors()
+{
     QFETCH(QStringList, arguments);
     QFETCH(QString, reason);
     TestEnvironment env;
@@ -125,7 +134,8 @@ void TestBrisantCli::usageErrors() {
     QVERIFY2(run.err.contains(QLatin1String("usage: brisant")), qPrintable(run.err));
 }
 
-void TestBrisantCli::unusableStoreEndsWithOneLine() {
+void TestBrisantCli::unusableStoreEndsWithOneLine()
+{
     TestEnvironment env;
     const QString notAStore = env.path(QStringLiteral("notes.db"));
     QFile file(notAStore);
@@ -145,7 +155,8 @@ void TestBrisantCli::unusableStoreEndsWithOneLine() {
     }
 }
 
-void TestBrisantCli::helpListsTheCommands() {
+void TestBrisantCli::helpListsTheCommands()
+{
     TestEnvironment env;
     const Run run = brisant({QStringLiteral("--help")}, env.processEnvironment());
     QCOMPARE(run.exitCode, 0);

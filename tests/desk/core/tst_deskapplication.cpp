@@ -7,14 +7,16 @@
 #include <QTest>
 
 /// A failure that a screen does not handle itself reaches the user and the program goes on.
-class TestDeskApplication : public QObject {
+class TestDeskApplication : public QObject
+{
     Q_OBJECT
 
 private Q_SLOTS:
     void unhandledErrorIsShownAndTheProgramGoesOn();
 };
 
-void TestDeskApplication::unhandledErrorIsShownAndTheProgramGoesOn() {
+void TestDeskApplication::unhandledErrorIsShownAndTheProgramGoesOn()
+{
     TestEnvironment env;
     auto* app = qobject_cast<DeskApplication*>(QCoreApplication::instance());
     QVERIFY(app);
@@ -42,7 +44,8 @@ void TestDeskApplication::unhandledErrorIsShownAndTheProgramGoesOn() {
     app->setPrompter(nullptr);
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     DeskApplication app(argc, argv);
     TestDeskApplication test;
     return QTest::qExec(&test, argc, argv);

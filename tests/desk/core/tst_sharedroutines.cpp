@@ -8,12 +8,14 @@
 
 namespace {
 
-struct QueueRow {
+struct QueueRow
+{
     QString mobileNo, message, userName, appId, superUser;
     int batchNo;
 };
 
-QList<QueueRow> queueRows(const Store& store) {
+QList<QueueRow> queueRows(const Store& store)
+{
     QList<QueueRow> rows;
     QSqlQuery query = store.exec(QStringLiteral(
         "SELECT MobileNo, Message, UserName, AppID, SuperUser, BatchNo FROM MessageQueue ORDER BY nid"));
@@ -26,7 +28,8 @@ QList<QueueRow> queueRows(const Store& store) {
 } // namespace
 
 /// The desk program's shared routines and program-wide values.
-class TestSharedRoutines : public QObject {
+class TestSharedRoutines : public QObject
+{
     Q_OBJECT
 
 private Q_SLOTS:
@@ -44,7 +47,8 @@ private Q_SLOTS:
     void queueBatchKeepsWhatWentInBeforeAFailure();
 };
 
-void TestSharedRoutines::cleanMobileNumber_data() {
+void TestSharedRoutines::cleanMobileNumber_data()
+{
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("cleaned");
     QTest::newRow("blanks and comma") << QStringLiteral("  98 765,43210 ") << QStringLiteral("9876543210");
@@ -57,13 +61,15 @@ void TestSharedRoutines::cleanMobileNumber_data() {
     QTest::newRow("empty") << QString() << QString();
 }
 
-void TestSharedRoutines::cleanMobileNumber() {
+void TestSharedRoutines::cleanMobileNumber()
+{
     QFETCH(QString, typed);
     QFETCH(QString, cleaned);
     QCOMPARE(CleanMobileNumber(typed), cleaned);
 }
 
-void TestSharedRoutines::messageLength_data() {
+void TestSharedRoutines::messageLength_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("length");
     QTest::newRow("letter tilde letter") << QStringLiteral("a~b") << 4;
@@ -73,13 +79,15 @@ void TestSharedRoutines::messageLength_data() {
     QTest::newRow("too long to count") << QString(40000, u'~') << 32767;
 }
 
-void TestSharedRoutines::messageLength() {
+void TestSharedRoutines::messageLength()
+{
     QFETCH(QString, text);
     QFETCH(int, length);
     QCOMPARE(int(MessageLength(text)), length);
 }
 
-void TestSharedRoutines::startupSettings() {
+void TestSharedRoutines::startupSettings()
+{
     TestEnvironment env;
     auto store = env.openStore();
     store->exec(QStringLiteral("UPDATE proxyconfig SET SuperUser = ?, FileType = ?"),
@@ -91,7 +99,8 @@ void TestSharedRoutines::startupSettings() {
     QCOMPARE(session.TradeFileType(), QStringLiteral("ORIN"));
 }
 
-void TestSharedRoutines::startupSettingsWithoutRow() {
+void TestSharedRoutines::startupSettingsWithoutRow()
+{
     TestEnvironment env;
     auto store = env.openStore();
     store->exec(QStringLiteral("DELETE FROM proxyconfig"));
@@ -105,7 +114,8 @@ void TestSharedRoutines::startupSettingsWithoutRow() {
     QCOMPARE(queueRows(*store).first().superUser, QString());
 }
 
-void TestSharedRoutines::nextBatchNumberHandsOutTheStoredValue() {
+void TestSharedRoutines::nextBatchNumberHandsOutTheStoredValue()
+{
     TestEnvironment env;
     auto store = env.openStore();
     store->exec(QStringLiteral("UPDATE config SET batchno = ?"), {41});
@@ -120,7 +130,8 @@ void TestSharedRoutines::nextBatchNumberHandsOutTheStoredValue() {
     QCOMPARE(session.CurrentBatchNo(), 42);
 }
 
-void TestSharedRoutines::nextBatchNumberFailsWithoutConfigRow() {
+void TestSharedRoutines::nextBatchNumberFailsWithoutConfigRow()
+{
     TestEnvironment env;
     auto store = env.openStore();
     store->exec(QStringLiteral("UPDATE config SET batchno = ?"), {9});
@@ -132,7 +143,8 @@ void TestSharedRoutines::nextBatchNumberFailsWithoutConfigRow() {
     QCOMPARE(session.CurrentBatchNo(), 9);
 }
 
-void TestSharedRoutines::addToQueueStampsTheSession() {
+void TestSharedRoutines::addToQueueStampsTheSession()
+{
     TestEnvironment env;
     auto store = env.openStore();
     store->exec(QStringLiteral("UPDATE config SET batchno = ?"), {77});
@@ -154,7 +166,8 @@ void TestSharedRoutines::addToQueueStampsTheSession() {
     QCOMPARE(rows[0].batchNo, 77);
 }
 
-void TestSharedRoutines::addToQueueRemovesOnlyQuotesFromTheText() {
+void TestSharedRoutines::addToQueueRemovesOnlyQuotesFromTheText()
+{
     TestEnvironment env;
     auto store = env.openStore();
     DeskSession session(*store);
@@ -167,7 +180,8 @@ void TestSharedRoutines::addToQueueRemovesOnlyQuotesFromTheText() {
     QCOMPARE(queueRows(*store).first().batchNo, 0);
 }
 
-void TestSharedRoutines::queueBatchSendsUnderOneBatchNumber() {
+void TestSharedRoutines::queueBatchSendsUnderOneBatchNumber()
+{
     TestEnvironment env;
     auto store = env.openStore();
     store->exec(QStringLiteral("UPDATE config SET batchno = ?"), {5});
@@ -191,7 +205,8 @@ void TestSharedRoutines::queueBatchSendsUnderOneBatchNumber() {
     QCOMPARE(rows[3].userName, QStringLiteral("ADMIN"));
 }
 
-void TestSharedRoutines::queueBatchKeepsWhatWentInBeforeAFailure() {
+void TestSharedRoutines::queueBatchKeepsWhatWentInBeforeAFailure()
+{
     TestEnvironment env;
     auto store = env.openStore();
     DeskSession session(*store);
