@@ -51,7 +51,8 @@ std::unique_ptr<Store> BenchStores::fresh(Store::Engine engine)
     if (engine == Store::Engine::Sqlite) {
         url = QDir(m_dir.path()).filePath(QStringLiteral("bench%1.db").arg(m_count));
     } else {
-        const QString database = QStringLiteral("kelvra_bench_%1_%2").arg(QCoreApplication::applicationPid()).arg(m_count);
+        const QString database =
+            QStringLiteral("kelvra_bench_%1_%2").arg(QCoreApplication::applicationPid()).arg(m_count);
         runAsAdmin(QStringLiteral("CREATE DATABASE %1").arg(database));
         m_databases << database;
         QUrl pg(qEnvironmentVariable("KELVRA_PG_URL"));

@@ -23,10 +23,11 @@ std::vector<Message> makeMessages(int count)
     messages.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {
         const QString code = QStringLiteral("CL%1").arg(i % 50000, 5, 10, QLatin1Char('0'));
-        messages.push_back({QStringLiteral("98%1").arg(i, 8, 10, QLatin1Char('0')),
-                            QStringLiteral("EOD %1: RELIANCE Buy 150@2450.25,TCS Sell 40@3301.10,INFY Buy 25@1510.00,"
-                                           "HDFCBANK Buy 10@1620.45,SBIN Sell 300@612.30 - client's copy")
-                                .arg(code)});
+        messages.push_back(
+            {QStringLiteral("98%1").arg(i, 8, 10, QLatin1Char('0')),
+             QStringLiteral("EOD %1: RELIANCE Buy 150@2450.25,TCS Sell 40@3301.10,INFY Buy 25@1510.00,"
+                            "HDFCBANK Buy 10@1620.45,SBIN Sell 300@612.30 - client's copy")
+                 .arg(code)});
     }
     return messages;
 }
@@ -36,8 +37,9 @@ double plainInsert(Store& store, const std::vector<Message>& messages)
     QElapsedTimer timer;
     timer.start();
     Transaction transaction(store);
-    QSqlQuery insert = store.prepare(QStringLiteral("INSERT INTO MessageQueue (MobileNo, Message, UserName, BatchNo, "
-                                                    "AppID, SuperUser) VALUES (?, ?, ?, ?, ?, ?)"));
+    QSqlQuery insert =
+        store.prepare(QStringLiteral("INSERT INTO MessageQueue (MobileNo, Message, UserName, BatchNo, "
+                                     "AppID, SuperUser) VALUES (?, ?, ?, ?, ?, ?)"));
     for (const Message& message : messages) {
         insert.addBindValue(message.mobileNo);
         insert.addBindValue(message.text);
@@ -87,10 +89,10 @@ void measure(BenchStores& stores, Store::Engine engine, const std::vector<Messag
         if (queued(*sendStore) != n || queued(*plainStore) != n)
             qFatal("%s: rows missing after the run", name);
     }
-    std::printf("%-10s plain prepared insert, one transaction: %7d rows in %6.3f s = %8.0f rows/s\n", name, n, floor,
-                n / floor);
-    std::printf("%-10s Send through AddToQueue:                %7d msgs in %6.3f s = %8.0f msgs/s\n", name, n, send,
-                n / send);
+    std::printf("%-10s plain prepared insert, one transaction: %7d rows in %6.3f s = %8.0f rows/s\n", name, n,
+                floor, n / floor);
+    std::printf("%-10s Send through AddToQueue:                %7d msgs in %6.3f s = %8.0f msgs/s\n", name, n,
+                send, n / send);
     std::printf("%-10s ratio Send / plain insert: %.2f%s\n", name, send / floor,
                 engine == Store::Engine::Sqlite ? " (target at most 2)" : "");
     std::fflush(stdout);

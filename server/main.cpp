@@ -1,11 +1,94 @@
-#include "Store.h"
+#include "DispatchServer.h"
+#include "HeadlessOutput.h"
+#include "SendMsg.h"
+#include "ServerSettings.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QSocketNotifier>
 
+#include <csignal>
 #include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT end the server as its Exit button does, once the current request is done.
+void exitOnTerminationSignals(DispatchServer& server)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &server);
+    QObject::connect(notifier, &QSocketNotifier::activated, &server, [&server] {
+        char byte;
+        [[maybe_unused]] const auto read = ::read(g_signalPipe[0], &byte, 1);
+        server.exitServer();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+int runHeadless(const ServerOptions& options)
+{
+    int argc = 1;
+    char name[] = "quaylink";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    ServerSettings settings;
+    HeadlessOutput output;
+    DispatchServer server(options, settings, output);
+    QObject::connect(&server, &DispatchServer::statusLine, &output, &HeadlessOutput::statusLine);
+    int exitStatus = 0;
+    bool ended = false;
+    QObject::connect(&server, &DispatchServer::finished, &app, [&](int status) {
+        exitStatus = status;
+        ended = true;
+        QCoreApplication::exit(status);
+    });
+    exitOnTerminationSignals(server);
+    if (!server.start())
+        return exitStatus;
+    if (!ended)
+        app.exec();
+    return exitStatus;
+}
+
+int runWindow(int argc, char** argv, const ServerOptions& options)
+{
+    QApplication app(argc, argv);
+    ServerSettings settings;
+    WindowNotifier notifier;
+    DispatchServer server(options, settings, notifier);
+    SendMsg window(server, settings, notifier);
+    notifier.setParent(&window);
+    int exitStatus = 0;
+    bool ended = false;
+    QObject::connect(&server, &DispatchServer::finished, &app, [&](int status) {
+        exitStatus = status;
+        ended = true;
+        QCoreApplication::exit(status);
+    });
+    exitOnTerminationSignals(server);
+    window.show();
+    if (!server.start())
+        return exitStatus;
+    if (!ended)
+        app.exec();
+    return exitStatus;
+}
 
 void printUsageError(const QCommandLineParser& parser, const QString& message)
 {
@@ -16,9 +99,9 @@ void printUsageError(const QCommandLineParser& parser, const QString& message)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("quaylink"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(KELVRA_VERSION));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -52,7 +135,7 @@ int main(int argc, char** argv)
         parser.addOption(option);
     parser.addVersionOption();
 
-    if (!parser.parse(QCoreApplication::arguments())) {
+    if (!parser.parse(arguments)) {
         printUsageError(parser, parser.errorText());
         return 2;
     }
@@ -85,18 +168,23 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "quaylink: %s\n", qPrintable(error));
         return 1;
     }
-    StoreLocation location;
-    if (!StoreLocation::parse(StoreLocation::resolveStoreUrl(parser.value(store), folder), &location,
+    ServerOptions options;
+    options.dataDir = folder;
+    if (!StoreLocation::parse(StoreLocation::resolveStoreUrl(parser.value(store), folder), &options.store,
                               &error)) {
         std::fprintf(stderr, "quaylink: cannot open the message store: %s\n", qPrintable(error));
         return 1;
     }
-    try {
-        const auto opened = Store::open(location);
-    } catch (const StoreError& failure) {
-        std::fprintf(stderr, "quaylink: %s\n", qPrintable(failure.message().simplified()));
-        return 1;
-    }
-    std::fprintf(stderr, "quaylink: this build has no dispatch cycle yet\n");
-    return 1;
+    options.headless = parser.isSet(headless);
+    options.connect = parser.isSet(connect);
+    options.exitWhenIdle = parser.isSet(exitWhenIdle);
+    if (parser.isSet(user))
+        options.userId = parser.value(user);
+    if (parser.isSet(password))
+        options.password = parser.value(password);
+    if (parser.isSet(server))
+        options.serverNumber = parser.value(server).toInt();
+    if (parser.isSet(gateway))
+        options.gateway = parser.value(gateway);
+    return options.headless ? runHeadless(options) : runWindow(argc, argv, options);
 }

@@ -68,13 +68,15 @@ std::unique_ptr<Store> Store::open(const StoreLocation& location)
                 .arg(where));
     if (!db.open())
         throw StoreError(
-            QStringLiteral("cannot open the message store %1: %2").arg(where, errorText(db.lastError())));
+            QStringLiteral("cannot open the message store %1: %2").arg(where, errorText(db.lastError())),
+            db.lastError().nativeErrorCode());
 
     try {
         store->configureConnection();
         Schema::ensure(*store);
     } catch (const StoreError& error) {
-        throw StoreError(QStringLiteral("cannot open the message store %1: %2").arg(where, error.message()));
+        throw StoreError(QStringLiteral("cannot open the message store %1: %2").arg(where, error.message()),
+                         error.code());
     }
     return store;
 }
@@ -132,14 +134,14 @@ QSqlQuery Store::prepare(const QString& sql) const
     QSqlQuery query(database());
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        throw StoreError(errorText(query.lastError()));
+        throw StoreError(errorText(query.lastError()), query.lastError().nativeErrorCode());
     return query;
 }
 
 void Store::exec(QSqlQuery& query)
 {
     if (!query.exec())
-        throw StoreError(errorText(query.lastError()));
+        throw StoreError(errorText(query.lastError()), query.lastError().nativeErrorCode());
 }
 
 QSqlQuery Store::exec(const QString& sql, const QVariantList& values) const
@@ -151,7 +153,7 @@ QSqlQuery Store::exec(const QString& sql, const QVariantList& values) const
         QSqlQuery query(database());
         query.setForwardOnly(true);
         if (!query.exec(sql))
-            throw StoreError(errorText(query.lastError()));
+            throw StoreError(errorText(query.lastError()), query.lastError().nativeErrorCode());
         return query;
     }
     QSqlQuery query = prepare(sql);

@@ -1,7 +1,8 @@
 #include "StoreError.h"
 
-StoreError::StoreError(const QString& message)
+StoreError::StoreError(const QString& message, const QString& code)
     : std::runtime_error(message.toStdString())
     , m_message(message)
+    , m_code(code)
 {
 }

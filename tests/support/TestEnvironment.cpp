@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QRandomGenerator>
+#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -52,6 +53,9 @@ TestEnvironment::TestEnvironment()
     QDir(m_dir.path()).mkpath(QStringLiteral("config"));
     QDir(m_dir.path()).mkpath(QStringLiteral("app"));
     qputenv("XDG_CONFIG_HOME", path(QStringLiteral("config")).toUtf8());
+    // QSettings keeps the folder it found first; point it at this test's folder again.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, path(QStringLiteral("config")));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path(QStringLiteral("config")));
     qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toUtf8());
     qunsetenv("KELVRA_HOME");
     qunsetenv("KELVRA_STORE");

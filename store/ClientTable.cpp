@@ -1,0 +1,92 @@
+#include "ClientTable.h"
+
+#include "DuplicateEntryError.h"
+#include "Store.h"
+
+namespace {
+
+// A LIKE pattern that matches values beginning with the text as typed.
+QString prefixPattern(const QString& text)
+{
+    QString escaped = text;
+    escaped.replace(u'\\', QStringLiteral("\\\\"));
+    escaped.replace(u'%', QStringLiteral("\\%"));
+    escaped.replace(u'_', QStringLiteral("\\_"));
+    return escaped + u'%';
+}
+
+} // namespace
+
+ClientTable::ClientTable(const Store& store)
+    : m_store(store)
+{
+}
+
+QList<ClientRow> ClientTable::all() const
+{
+    QSqlQuery query = m_store.exec(
+        QStringLiteral("SELECT id, cName, cMobile, cdpinid, cEmail FROM ClientMaster ORDER BY id"));
+    QList<ClientRow> clients;
+    while (query.next()) {
+        clients << ClientRow{query.value(0).toLongLong(), query.value(1).toString(),
+                             query.value(2).toString(), query.value(3).toString(), query.value(4).toString()};
+    }
+    return clients;
+}
+
+qint64 ClientTable::insert(const ClientRow& client) const
+{
+    Transaction transaction(m_store);
+    QSqlQuery taken = m_store.exec(
+        QStringLiteral("SELECT id FROM ClientMaster WHERE lower(trim(cdpinid)) = lower(CAST(? AS TEXT))"),
+        {client.code.trimmed()});
+    if (taken.next())
+        throw DuplicateEntryError(QStringLiteral("the client code %1 is already stored").arg(client.code));
+    taken.finish();
+    QSqlQuery query =
+        m_store.exec(QStringLiteral("INSERT INTO ClientMaster (cName, cMobile, cdpinid, cEmail) "
+                                    "VALUES (?, ?, ?, ?) RETURNING id"),
+                     {client.name, client.mobile, client.code, client.email});
+    if (!query.next())
+        throw StoreError(QStringLiteral("the store did not return the new client's id"));
+    const qint64 id = query.value(0).toLongLong();
+    // SQLite refuses to commit while a statement still holds rows.
+    query.finish();
+    transaction.commit();
+    return id;
+}
+
+void ClientTable::update(const ClientRow& client) const
+{
+    m_store.exec(QStringLiteral(
+                     "UPDATE ClientMaster SET cName = ?, cMobile = ?, cdpinid = ?, cEmail = ? WHERE id = ?"),
+                 {client.name, client.mobile, client.code, client.email, client.id});
+}
+
+void ClientTable::remove(qint64 id) const
+{
+    m_store.exec(QStringLiteral("DELETE FROM ClientMaster WHERE id = ?"), {id});
+}
+
+std::optional<qint64> ClientTable::findPrefix(Column column, const QString& prefix, qint64 afterId) const
+{
+    QLatin1String name;
+    switch (column) {
+    case Column::Name:
+        name = QLatin1String("cName");
+        break;
+    case Column::Mobile:
+        name = QLatin1String("cMobile");
+        break;
+    case Column::Code:
+        name = QLatin1String("cdpinid");
+        break;
+    }
+    QSqlQuery query = m_store.exec(QStringLiteral("SELECT id FROM ClientMaster WHERE %1 LIKE ? ESCAPE '\\' "
+                                                  "AND id > ? ORDER BY id LIMIT 1")
+                                       .arg(name),
+                                   {prefixPattern(prefix), afterId});
+    if (!query.next())
+        return std::nullopt;
+    return query.value(0).toLongLong();
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+class Store;
+
+/// One client as stored in ClientMaster.
+struct ClientRow
+{
+    qint64 id = 0;
+    QString name;
+    QString mobile;
+    /// The client code (cdpinid) that trade files and spreadsheets name the client by.
+    QString code;
+    QString email;
+};
+
+/// The clients who receive messages: ClientMaster, in the order of their ids.
+class ClientTable
+{
+public:
+    enum class Column { Name, Mobile, Code };
+
+    explicit ClientTable(const Store& store);
+
+    QList<ClientRow> all() const;
+
+    /// Stores a new client and returns its id. Throws DuplicateEntryError when another client has
+    /// the code, compared without the blanks around it and without regard to letter case.
+    qint64 insert(const ClientRow& client) const;
+    /// Writes name, mobile number, code and e-mail of the client with this id.
+    void update(const ClientRow& client) const;
+    void remove(qint64 id) const;
+
+    /// The id of the first client after afterId whose column begins with the prefix, taken as
+    /// plain text (a typed % or _ matches itself); letter case is ignored.
+    std::optional<qint64> findPrefix(Column column, const QString& prefix, qint64 afterId) const;
+
+private:
+    const Store& m_store;
+};

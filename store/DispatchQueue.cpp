@@ -1,0 +1,67 @@
+#include "DispatchQueue.h"
+
+#include "Store.h"
+
+DispatchQueue::DispatchQueue(const Store& store)
+    : m_store(store)
+{
+}
+
+int DispatchQueue::countQueued() const
+{
+    QSqlQuery query = m_store.exec(QStringLiteral("SELECT COUNT(*) FROM MessageQueue WHERE Status = ?"),
+                                   {QStringLiteral("Queued")});
+    return query.next() ? query.value(0).toInt() : 0;
+}
+
+QList<DispatchQueue::Row> DispatchQueue::selectQueued(int limit) const
+{
+    QSqlQuery query = m_store.exec(
+        QStringLiteral(
+            "SELECT nid, MobileNo, Message FROM MessageQueue WHERE Status = ? ORDER BY nid LIMIT ?"),
+        {QStringLiteral("Queued"), limit});
+    QList<Row> rows;
+    while (query.next()) {
+        const QVariant message = query.value(2);
+        rows.push_back(
+            {query.value(0).toInt(), query.value(1).toString(), message.toString(), message.isNull()});
+    }
+    return rows;
+}
+
+void DispatchQueue::markEach(const QString& sql, const QList<int>& nids, const QVariantList& leading) const
+{
+    if (nids.isEmpty())
+        return;
+    // The rows are named one by one, never by a range of nid: a row committed meanwhile by the desk
+    // program must not be marked without having been read. The list goes in as one bound value.
+    QStringList numbers;
+    numbers.reserve(nids.size());
+    for (int nid : nids)
+        numbers << QString::number(nid);
+    const bool lite = m_store.engine() == Store::Engine::Sqlite;
+    const QString list = lite ? u'[' + numbers.join(u',') + u']' : u'{' + numbers.join(u',') + u'}';
+    const QString condition = lite ? QStringLiteral("nid IN (SELECT value FROM json_each(?))")
+                                   : QStringLiteral("nid = ANY (CAST(? AS integer[]))");
+    m_store.exec(sql.arg(condition), QVariantList(leading) << list);
+}
+
+void DispatchQueue::markRead(const QList<int>& nids, const QDateTime& when) const
+{
+    // A time of day alone is kept on the zero date, as the original store kept it.
+    const QDateTime timeOfDay(QDate(1899, 12, 30), when.time().addMSecs(-when.time().msec()));
+    markEach(QStringLiteral("UPDATE MessageQueue SET Status = 'Read', QDateTime = ?, DelDate = ? WHERE %1"),
+             nids, {m_store.dateValue(when.date()), m_store.dateTimeValue(timeOfDay)});
+}
+
+void DispatchQueue::markDiscarded(const QList<int>& nids) const
+{
+    markEach(QStringLiteral("UPDATE MessageQueue SET Status = 'Discarded' WHERE %1"), nids, {});
+}
+
+int DispatchQueue::setReadTo(const QString& status) const
+{
+    QSqlQuery query = m_store.exec(QStringLiteral("UPDATE MessageQueue SET Status = ? WHERE Status = ?"),
+                                   {status, QStringLiteral("Read")});
+    return query.numRowsAffected();
+}

@@ -1,0 +1,622 @@
+#include "TestEnvironment.h"
+#include "UploadPayload.h"
+#include "cZLIB.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTest>
+
+namespace {
+
+const QString Broker = "broker";
+const QString BrokerPassword = "a+b&c";
+
+/// The real gateway-sim on a free port, logging to the test's folder; stopped with SIGTERM.
+class Gateway
+{
+public:
+    explicit Gateway(TestEnvironment& env)
+        : logPath(env.path("gateway.log"))
+        , m_env(env)
+    {
+    }
+    ~Gateway()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+
+    bool start(const QStringList& arguments = {})
+    {
+        QFile accounts(m_env.path("accounts"));
+        if (!accounts.open(QIODevice::WriteOnly))
+            return false;
+        accounts.write("# user password balance\n\nbroker a+b&c 5000\nsmall\tsecret 3\n");
+        accounts.close();
+        m_process.start(GATEWAY_SIM_EXE,
+                        QStringList{"--port", "0", "--log", logPath, "--accounts", accounts.fileName()} +
+                            arguments);
+        while (!m_process.canReadLine()) {
+            if (!m_process.waitForReadyRead(10000))
+                return false;
+        }
+        const QByteArray line = m_process.readLine().trimmed();
+        if (!line.startsWith("listening on 127.0.0.1:"))
+            return false;
+        port = line.mid(line.lastIndexOf(':') + 1).toUShort();
+        return port != 0;
+    }
+
+    /// SIGTERM must end it at once and cleanly.
+    bool stop()
+    {
+        m_process.terminate();
+        return m_process.waitForFinished(10000) && m_process.exitStatus() == QProcess::NormalExit &&
+               m_process.exitCode() == 0;
+    }
+
+    QUrl url(const QByteArray& page, const QByteArray& query = {}) const
+    {
+        return QUrl::fromEncoded("http://127.0.0.1:" + QByteArray::number(port) + "/Quaylink/" + page + query,
+                                 QUrl::StrictMode);
+    }
+
+    QList<QJsonObject> log(const QString& event) const
+    {
+        QList<QJsonObject> lines;
+        QFile file(logPath);
+        if (!file.open(QIODevice::ReadOnly))
+            return lines;
+        while (!file.atEnd()) {
+            const QJsonObject line = QJsonDocument::fromJson(file.readLine()).object();
+            if (line.value("event").toString() == event)
+                lines.append(line);
+        }
+        return lines;
+    }
+
+    quint16 port = 0;
+    QString logPath;
+
+private:
+    TestEnvironment& m_env;
+    QProcess m_process;
+};
+
+struct Answer
+{
+    QByteArray body;
+    int status = 0;
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+};
+
+Answer finish(QNetworkReply* reply)
+{
+    QSignalSpy finished(reply, &QNetworkReply::finished);
+    if (!reply->isFinished() && !finished.wait(20000))
+        return {"<no answer>", 0, QNetworkReply::TimeoutError};
+    Answer answer{reply->readAll(), reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                  reply->error()};
+    reply->deleteLater();
+    return answer;
+}
+
+Answer get(QNetworkAccessManager& nam, const QUrl& url)
+{
+    return finish(nam.get(QNetworkRequest(url)));
+}
+
+Answer post(QNetworkAccessManager& nam, const QUrl& url, const QByteArray& body)
+{
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, "text/xml");
+    return finish(nam.post(request, body));
+}
+
+QByteArray loginQuery(const QString& user, const QString& password)
+{
+    return "?UserId=" + EncodeQueryValue(user) + "&UserPassWord=" + EncodeQueryValue(password) +
+           "&IP=10.0.0.5,192.168.1.20,";
+}
+
+QByteArray hexOf(QByteArray list)
+{
+    cZLIB().CompressString(list, 15);
+    return HexEncodeText(list);
+}
+
+/// Posts the upload's chunks in order as the dispatch server does, stopping at the first refusal.
+QList<QByteArray> upload(QNetworkAccessManager& nam, const Gateway& gateway, const QString& flag,
+                         const QByteArray& hex)
+{
+    QList<QByteArray> replies;
+    for (const UploadChunk& chunk : SplitIntoChunks(hex)) {
+        replies.append(
+            post(nam,
+                 gateway.url("PostDataZSM.ASP", ChunkQuery(Broker, chunk.text.size(), chunk.status, flag)),
+                 ChunkDocument(chunk.text))
+                .body);
+        if (replies.last().toLower() != (chunk.status == 0 ? "done" : "complete"))
+            break;
+    }
+    return replies;
+}
+
+struct Message
+{
+    QString number;
+    QString text;
+};
+
+/// Texts that compress poorly, so that a few dozen messages take several chunks.
+QList<Message> sampleMessages(int count)
+{
+    QList<Message> messages;
+    quint32 state = 7;
+    const QString alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 .,@&";
+    for (int i = 0; i < count; ++i) {
+        QString text;
+        for (int c = 0; c < 150; ++c) {
+            state = state * 1103515245u + 12345u;
+            text += alphabet.at((state >> 16) % alphabet.size());
+        }
+        messages.append({QString::number(9800000000LL + i), text});
+    }
+    messages[1].text = QStringView(u"Paid \u20AC120 \u2013 \u201Cthanks\u201D\u2026").toString();
+    messages[2].text = "first line\r\nsecond line\r\n912345678";
+    messages[3].number = "+919876543"; // the last 10 characters of a longer number need not be digits
+    return messages;
+}
+
+QByteArray messageList(const QList<Message>& messages)
+{
+    QByteArray list;
+    for (const Message& message : messages)
+        AppendMessageRecord(list, message.number, message.text);
+    return list;
+}
+
+} // namespace
+
+/// The local gateway, run as the real executable and driven over HTTP.
+class TestGatewaySim : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void pages_data();
+    void pages();
+    void uploadDecodedAndDebited();
+    void debitRefused_data();
+    void debitRefused();
+    void invalidUploads_data();
+    void invalidUploads();
+    void refusedChunkFailsOnlyItsUpload();
+    void chunkReplyLetterCase_data();
+    void chunkReplyLetterCase();
+    void delayedReplies();
+    void droppedConnections();
+    void keepAliveAndPipelining();
+    void commandLine_data();
+    void commandLine();
+
+private:
+    QNetworkAccessManager m_nam;
+};
+
+void TestGatewaySim::pages_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QByteArray>("query");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("reply");
+    const QByteArray chk = "QuaylinkChk.asp";
+    const QByteArray logon = "Logonchk.asp";
+    QTest::newRow("check") << QStringList() << chk << QByteArray() << 200 << QByteArray("Server Connected");
+    QTest::newRow("page in other letter case") << QStringList() << QByteArray("QUAYLINKCHK.ASP")
+                                               << QByteArray() << 200 << QByteArray("Server Connected");
+    QTest::newRow("login with encoded password")
+        << QStringList() << logon << loginQuery(Broker, BrokerPassword) << 200
+        << QByteArray("logonyes||5000");
+    QTest::newRow("login tab-separated account")
+        << QStringList() << logon << loginQuery("small", "secret") << 200 << QByteArray("logonyes||3");
+    QTest::newRow("password sent unencoded")
+        << QStringList() << logon << QByteArray("?UserId=broker&UserPassWord=a+b&c&IP=1.2.3.4,") << 200
+        << QByteArray("logonno||0");
+    QTest::newRow("wrong password") << QStringList() << logon << loginQuery(Broker, "a+b") << 200
+                                    << QByteArray("logonno||0");
+    QTest::newRow("unknown user") << QStringList() << logon << loginQuery("nobody", BrokerPassword) << 200
+                                  << QByteArray("logonno||0");
+    QTest::newRow("user id not trimmed")
+        << QStringList() << logon << loginQuery(" broker", BrokerPassword) << 200 << QByteArray("logonno||0");
+    QTest::newRow("unknown page") << QStringList() << QByteArray("Other.asp") << QByteArray() << 404
+                                  << QByteArray("Not Found");
+    QTest::newRow("chunk page by GET")
+        << QStringList() << QByteArray("PostDataZSM.ASP") << ChunkQuery(Broker, 2, 1, "x_NWM") << 405
+        << QByteArray("Method Not Allowed");
+    QTest::newRow("check reply fault") << QStringList{"--check-reply", "Server connected\r\n"} << chk
+                                       << QByteArray() << 200 << QByteArray("Server connected\r\n");
+    QTest::newRow("login reply fault") << QStringList{"--login-reply", "logonyes||  250"} << logon
+                                       << loginQuery("nobody", "x") << 200 << QByteArray("logonyes||  250");
+    QTest::newRow("empty login reply") << QStringList{"--login-reply", ""} << logon
+                                       << loginQuery(Broker, BrokerPassword) << 200 << QByteArray();
+}
+
+void TestGatewaySim::pages()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, page);
+    QFETCH(QByteArray, query);
+    QFETCH(int, status);
+    QFETCH(QByteArray, reply);
+    TestEnvironment env;
+    Gateway gateway(env);
+    QVERIFY(gateway.start(arguments));
+    const Answer answer = get(m_nam, gateway.url(page, query));
+    QCOMPARE(answer.status, status);
+    QCOMPARE(answer.body, reply);
+    QVERIFY(gateway.stop());
+    const QList<QJsonObject> requests = gateway.log("request");
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests[0].value("reply").toString().toUtf8(), reply);
+    QCOMPARE(requests[0].value("target").toString().toUtf8(), "/Quaylink/" + page + query);
+}
+
+void TestGatewaySim::uploadDecodedAndDebited()
+{
+    TestEnvironment env;
+    Gateway gateway(env);
+    QVERIFY(gateway.start());
+    const QList<Message> messages = sampleMessages(40);
+    const QByteArray hex = hexOf(messageList(messages));
+    QVERIFY2(hex.size() > 3 * UploadChunkLength, "the sample must take several chunks");
+    const QList<QByteArray> replies = upload(m_nam, gateway, "20261208_0101011_42_NWM", hex);
+    QList<QByteArray> expected(SplitIntoChunks(hex).size() - 1, "done");
+    expected.append("complete");
+    QCOMPARE(replies, expected);
+
+    const QList<QJsonObject> logged = gateway.log("message");
+    QCOMPARE(logged.size(), messages.size());
+    for (qsizetype i = 0; i < messages.size(); ++i) {
+        QCOMPARE(logged[i].value("number").toString(), messages[i].number);
+        QCOMPARE(logged[i].value("text").toString(), messages[i].text);
+        QCOMPARE(logged[i].value("upload").toString(), "20261208_0101011_42_NWM");
+        QCOMPARE(logged[i].value("user").toString(), Broker);
+    }
+    const QList<QJsonObject> uploads = gateway.log("upload");
+    QCOMPARE(uploads.size(), 1);
+    QCOMPARE(uploads[0].value("valid").toBool(), true);
+    QCOMPARE(uploads[0].value("messages").toInt(), 40);
+    QCOMPARE(uploads[0].value("chunks").toInt(), expected.size());
+
+    const Answer debit =
+        get(m_nam, gateway.url("Debit.asp", "?UserId=broker&UserPassWord=qerlodnasti&DebitSMS=40&"
+                                            "Flnm=20261208_0101011_42"));
+    QCOMPARE(debit.body, "Success");
+    QCOMPARE(get(m_nam, gateway.url("Logonchk.asp", loginQuery(Broker, BrokerPassword))).body,
+             "logonyes||4960");
+    const QList<QJsonObject> debits = gateway.log("debit");
+    QCOMPARE(debits.size(), 1);
+    QCOMPARE(debits[0].value("ok").toBool(), true);
+    QCOMPARE(debits[0].value("matches").toBool(), true);
+    QCOMPARE(debits[0].value("balance").toInt(), 4960);
+    QVERIFY(gateway.stop());
+}
+
+void TestGatewaySim::debitRefused_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("query");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("balance");
+    QTest::newRow("operator's password instead of the fixed one")
+        << QStringList() << QByteArray("?UserId=small&UserPassWord=secret&DebitSMS=1&Flnm=s")
+        << QByteArray("Fail") << 3;
+    QTest::newRow("unknown user") << QStringList()
+                                  << QByteArray("?UserId=nobody&UserPassWord=qerlodnasti&DebitSMS=1&Flnm=s")
+                                  << QByteArray("Fail") << 3;
+    QTest::newRow("more than the balance")
+        << QStringList() << QByteArray("?UserId=small&UserPassWord=qerlodnasti&DebitSMS=4&Flnm=s")
+        << QByteArray("Fail") << 3;
+    QTest::newRow("count not a number")
+        << QStringList() << QByteArray("?UserId=small&UserPassWord=qerlodnasti&DebitSMS=-1&Flnm=s")
+        << QByteArray("Fail") << 3;
+    QTest::newRow("whole balance") << QStringList()
+                                   << QByteArray("?UserId=small&UserPassWord=qerlodnasti&DebitSMS=3&Flnm=s")
+                                   << QByteArray("Success") << 0;
+    QTest::newRow("debit reply fault still debits")
+        << QStringList{"--debit-reply", "success"}
+        << QByteArray("?UserId=small&UserPassWord=qerlodnasti&DebitSMS=2&Flnm=s") << QByteArray("success")
+        << 1;
+}
+
+void TestGatewaySim::debitRefused()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, query);
+    QFETCH(QByteArray, reply);
+    QFETCH(int, balance);
+    TestEnvironment env;
+    Gateway gateway(env);
+    QVERIFY(gateway.start(arguments));
+    QCOMPARE(get(m_nam, gateway.url("Debit.asp", query)).body, reply);
+    QCOMPARE(get(m_nam, gateway.url("Logonchk.asp", loginQuery("small", "secret"))).body,
+             "logonyes||" + QByteArray::number(balance));
+    const QList<QJsonObject> debits = gateway.log("debit");
+    QCOMPARE(debits.size(), 1);
+    QCOMPARE(debits[0].value("matches").toBool(), false);
+    QVERIFY(gateway.stop());
+}
+
+void TestGatewaySim::invalidUploads_data()
+{
+    QTest::addColumn<QList<QByteArray>>("queries");
+    QTest::addColumn<QList<QByteArray>>("bodies");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<bool>("uploadFailed");
+
+    const QByteArray list = "9876543210\r\nBought 10 INFY\r\n9123456789\r\nSold 5 TCS\r\n";
+    const QByteArray hex = hexOf(list);
+    const QByteArray long2048 = HexEncodeText(QByteArray(1024, 'x'));
+    auto query = [](qsizetype length, int status) {
+        return ChunkQuery(Broker, length, status, "u_NWM");
+    };
+    QByteArray damaged = hex;
+    damaged.chop(2);
+    damaged += damaged.endsWith("00") ? "01" : "00";
+
+    QTest::newRow("MsgLen differs") << QList<QByteArray>{query(hex.size() + 1, 1)}
+                                    << QList<QByteArray>{ChunkDocument(hex)} << "MsgLen" << true;
+    QTest::newRow("Status 2") << QList<QByteArray>{query(hex.size(), 2)}
+                              << QList<QByteArray>{ChunkDocument(hex)} << "Status must be 0 or 1" << true;
+    QTest::newRow("lower-case hex") << QList<QByteArray>{query(hex.size(), 1)}
+                                    << QList<QByteArray>{ChunkDocument(hex.toLower())} << "0-9 and A-F"
+                                    << true;
+    QTest::newRow("body without document") << QList<QByteArray>{query(hex.size(), 1)}
+                                           << QList<QByteArray>{hex} << "not a chunk document" << true;
+    QTest::newRow("short chunk with Status 0")
+        << QList<QByteArray>{query(hex.size(), 0)} << QList<QByteArray>{ChunkDocument(hex)} << "2048" << true;
+    QTest::newRow("empty last chunk")
+        << QList<QByteArray>{query(0, 1)} << QList<QByteArray>{ChunkDocument({})} << "1 to 2048" << true;
+    QTest::newRow("uncompressed list")
+        << QList<QByteArray>{query(HexEncodeText(list).size(), 1)}
+        << QList<QByteArray>{ChunkDocument(HexEncodeText(list))} << "zlib header" << true;
+    QTest::newRow("damaged stream") << QList<QByteArray>{query(damaged.size(), 1)}
+                                    << QList<QByteArray>{ChunkDocument(damaged)} << "damaged" << true;
+    QTest::newRow("2048 hex characters that are not zlib")
+        << QList<QByteArray>{query(2048, 0), query(2, 1)}
+        << QList<QByteArray>{ChunkDocument(long2048), ChunkDocument("78")} << "zlib header" << true;
+    const QByteArray shortNumber = hexOf("987654321\r\nHello\r\n");
+    QTest::newRow("number of 9 characters")
+        << QList<QByteArray>{query(shortNumber.size(), 1)} << QList<QByteArray>{ChunkDocument(shortNumber)}
+        << "record 1" << true;
+    const QByteArray unended = hexOf("9876543210\r\nHello\r\n9123456789\r\nno end");
+    QTest::newRow("text without CR LF") << QList<QByteArray>{query(unended.size(), 1)}
+                                        << QList<QByteArray>{ChunkDocument(unended)} << "record 2" << true;
+    QTest::newRow("unknown user") << QList<QByteArray>{ChunkQuery("nobody", hex.size(), 1, "u_NWM")}
+                                  << QList<QByteArray>{ChunkDocument(hex)} << "unknown user" << false;
+    QTest::newRow("missing Flag") << QList<QByteArray>{"?ID=broker&MsgLen=4&Status=1"}
+                                  << QList<QByteArray>{ChunkDocument("789C")} << "required" << false;
+    QTest::newRow("same upload again")
+        << QList<QByteArray>{query(hex.size(), 1), query(hex.size(), 1)}
+        << QList<QByteArray>{ChunkDocument(hex), ChunkDocument(hex)} << "already complete" << false;
+    QTest::newRow("chunk after a refused one")
+        << QList<QByteArray>{query(hex.size(), 2), query(hex.size(), 1)}
+        << QList<QByteArray>{ChunkDocument(hex), ChunkDocument(hex)} << "already failed" << true;
+}
+
+void TestGatewaySim::invalidUploads()
+{
+    QFETCH(QList<QByteArray>, queries);
+    QFETCH(QList<QByteArray>, bodies);
+    QFETCH(QString, reason);
+    QFETCH(bool, uploadFailed);
+    TestEnvironment env;
+    Gateway gateway(env);
+    QVERIFY(gateway.start());
+    QByteArray reply;
+    for (qsizetype i = 0; i < queries.size(); ++i)
+        reply = post(m_nam, gateway.url("PostDataZSM.ASP", queries[i]), bodies[i]).body;
+    QVERIFY2(reply.startsWith("Error: ") && reply.contains(reason.toUtf8()), reply.constData());
+    const QList<QJsonObject> uploads = gateway.log("upload");
+    QCOMPARE(!uploads.isEmpty() && !uploads.last().value("valid").toBool(), uploadFailed);
+    QVERIFY(gateway.stop());
+}
+
+void TestGatewaySim::refusedChunkFailsOnlyItsUpload()
+{
+    TestEnvironment env;
+    Gateway gateway(env);
+    QVERIFY(gateway.start({"--refuse-chunk", "2", "--refuse-chunk", "9"}));
+    const QByteArray hex = hexOf(messageList(sampleMessages(20)));
+    QVERIFY(SplitIntoChunks(hex).size() >= 3);
+    const QList<QByteArray> first = upload(m_nam, gateway, "first_NWM", hex);
+    QCOMPARE(first.size(), 2);
+    QCOMPARE(first[0], "done");
+    QCOMPARE(first[1], "Error: chunk request 2 refused");
+    const QList<QByteArray> second = upload(m_nam, gateway, "second_NWM", hexOf("9876543210\r\nHello\r\n"));
+    QCOMPARE(second, QList<QByteArray>{"complete"});
+
+    const QList<QJsonObject> uploads = gateway.log("upload");
+    QCOMPARE(uploads.size(), 2);
+    QCOMPARE(uploads[0].value("upload").toString(), "first_NWM");
+    QCOMPARE(uploads[0].value("valid").toBool(), false);
+    QCOMPARE(uploads[1].value("upload").toString(), "second_NWM");
+    QCOMPARE(uploads[1].value("valid").toBool(), true);
+    QCOMPARE(gateway.log("message").size(), 1);
+    QVERIFY(gateway.stop());
+}
+
+void TestGatewaySim::chunkReplyLetterCase_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QList<QByteArray>>("replies");
+    QTest::newRow("default") << QStringList() << QList<QByteArray>{"done", "complete"};
+    QTest::newRow("upper") << QStringList{"--reply-case", "upper"} << QList<QByteArray>{"DONE", "COMPLETE"};
+    QTest::newRow("capitalised") << QStringList{"--reply-case", "capitalised"}
+                                 << QList<QByteArray>{"Done", "Complete"};
+    QTest::newRow("suffix") << QStringList{"--reply-suffix", " "} << QList<QByteArray>{"done "};
+}
+
+void TestGatewaySim::chunkReplyLetterCase()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QList<QByteArray>, replies);
+    TestEnvironment env;
+    Gateway gateway(env);
+    QVERIFY(gateway.start(arguments));
+    const QByteArray hex = hexOf(messageList(sampleMessages(12)));
+    QCOMPARE(SplitIntoChunks(hex).size(), 2);
+    QCOMPARE(upload(m_nam, gateway, "case_NWM", hex), replies);
+    QVERIFY(gateway.stop());
+}
+
+void TestGatewaySim::delayedReplies()
+{
+    TestEnvironment env;
+    Gateway gateway(env);
+    QVERIFY(gateway.start({"--delay-ms", "400", "--delay-page", "logonchk.asp"}));
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(get(m_nam, gateway.url("Logonchk.asp", loginQuery(Broker, BrokerPassword))).body,
+             "logonyes||5000");
+    QVERIFY(timer.elapsed() >= 400);
+    QCOMPARE(get(m_nam, gateway.url("QuaylinkChk.asp")).body, "Server Connected");
+    QVERIFY(gateway.stop());
+}
+
+void TestGatewaySim::droppedConnections()
+{
+    TestEnvironment env;
+    Gateway gateway(env);
+    QVERIFY(gateway.start({"--drop-connection", "QuaylinkChk.asp", "--drop-connection", "debit:1"}));
+
+    const Answer check = get(m_nam, gateway.url("QuaylinkChk.asp"));
+    QVERIFY(check.error != QNetworkReply::NoError);
+    QVERIFY(check.body.isEmpty());
+
+    // A raw socket, since an HTTP client may quietly resend a request whose connection closed unanswered.
+    const QByteArray debit =
+        "GET /Quaylink/Debit.asp?UserId=broker&UserPassWord=qerlodnasti&DebitSMS=7&Flnm=s HTTP/1.1\r\n"
+        "Host: 127.0.0.1\r\n\r\n";
+    QTcpSocket first;
+    first.connectToHost(QHostAddress::LocalHost, gateway.port);
+    QVERIFY(first.waitForConnected(10000));
+    first.write(debit);
+    QSignalSpy closed(&first, &QTcpSocket::disconnected);
+    QVERIFY(closed.wait(10000));
+    QVERIFY(first.readAll().isEmpty());
+
+    QTcpSocket second;
+    second.connectToHost(QHostAddress::LocalHost, gateway.port);
+    QVERIFY(second.waitForConnected(10000));
+    second.write(debit);
+    QTRY_VERIFY(second.peek(4096).endsWith("Success"));
+    QCOMPARE(get(m_nam, gateway.url("Logonchk.asp", loginQuery(Broker, BrokerPassword))).body,
+             "logonyes||4993");
+
+    // Every check request is dropped, however often the client resends it; of the debits only the first.
+    QList<bool> checks;
+    QList<bool> debits;
+    for (const QJsonObject& request : gateway.log("request")) {
+        const QString page = request.value("page").toString();
+        if (page == "QuaylinkChk.asp")
+            checks.append(request.value("dropped").toBool());
+        else if (page == "Debit.asp")
+            debits.append(request.value("dropped").toBool());
+    }
+    QVERIFY(!checks.isEmpty() && !checks.contains(false));
+    QCOMPARE(debits, (QList<bool>{true, false}));
+    QCOMPARE(gateway.log("debit").size(), 1);
+    QVERIFY(gateway.stop());
+}
+
+void TestGatewaySim::keepAliveAndPipelining()
+{
+    TestEnvironment env;
+    Gateway gateway(env);
+    QVERIFY(gateway.start({"--delay-ms", "50"}));
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, gateway.port);
+    QVERIFY(socket.waitForConnected(10000));
+    const QByteArray document = ChunkDocument("00");
+    socket.write(
+        "GET /Quaylink/QuaylinkChk.asp HTTP/1.1\r\nHost: x\r\n\r\n"
+        "POST /Quaylink/PostDataZSM.ASP?ID=broker&MsgLen=2&Status=1&Flag=p_NWM HTTP/1.1\r\nHost: x\r\n"
+        "Content-Length: " +
+        QByteArray::number(document.size()) + "\r\n\r\n" + document +
+        "GET /Quaylink/QuaylinkChk.asp HTTP/1.0\r\n\r\n");
+    QTRY_VERIFY(socket.state() == QAbstractSocket::UnconnectedState);
+    const QByteArray received = socket.readAll();
+    QCOMPARE(received.count("HTTP/1.1 200 OK\r\n"), 3);
+    QVERIFY(received.contains("Content-Length: 16\r\n\r\nServer Connected"));
+    QVERIFY(received.contains("\r\n\r\nError: the zlib header is 00"));
+    QVERIFY(received.endsWith("Connection: close\r\n\r\nServer Connected"));
+    QVERIFY(gateway.stop());
+}
+
+void TestGatewaySim::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("accounts");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stderrText");
+    QTest::newRow("unknown option") << QStringList{"--turbo"} << QByteArray() << 2 << "turbo";
+    QTest::newRow("reply case") << QStringList{"--reply-case", "sideways"} << QByteArray() << 2 << "sideways";
+    QTest::newRow("drop unknown page")
+        << QStringList{"--drop-connection", "nowhere"} << QByteArray() << 2 << "nowhere";
+    QTest::newRow("drop K not a number")
+        << QStringList{"--drop-connection", "debit:x"} << QByteArray() << 2 << "debit:x";
+    QTest::newRow("refuse chunk 0") << QStringList{"--refuse-chunk", "0"} << QByteArray() << 2
+                                    << "refuse-chunk";
+    QTest::newRow("stray argument") << QStringList{"now"} << QByteArray() << 2 << "now";
+    QTest::newRow("accounts line with two fields")
+        << QStringList() << QByteArray("ok pw 1\nbroken 5\n") << 1 << "line 2";
+    QTest::newRow("accounts negative balance") << QStringList() << QByteArray("neg pw -5\n") << 1 << "line 1";
+    QTest::newRow("accounts user twice")
+        << QStringList() << QByteArray("a pw 1\n# c\na pw 2\n") << 1 << "line 3";
+}
+
+void TestGatewaySim::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, accounts);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stderrText);
+    TestEnvironment env;
+    if (!accounts.isEmpty()) {
+        QFile file(env.path("accounts"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(accounts);
+        arguments << "--accounts" << file.fileName();
+    }
+    QProcess process;
+    process.start(GATEWAY_SIM_EXE, QStringList{"--port", "0"} + arguments);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), exitCode);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(err.startsWith("gateway-sim: ") && err.contains(stderrText), qPrintable(err));
+    QVERIFY(process.readAllStandardOutput().isEmpty());
+
+    process.start(GATEWAY_SIM_EXE, {"--help"});
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 0);
+    const QByteArray help = process.readAllStandardOutput();
+    for (const char* option : {"--refuse-chunk", "--reply-case", "--reply-suffix", "--delay-ms",
+                               "--delay-page", "--drop-connection", "--debit-reply", "--check-reply",
+                               "--login-reply", "demo demo 10000", "\"event\":\"message\""})
+        QVERIFY2(help.contains(option), option);
+}
+
+QTEST_GUILESS_MAIN(TestGatewaySim)
+#include "tst_gatewaysim.moc"
