@@ -1,9 +1,13 @@
 #include "Command.h"
 #include "CommandLine.h"
 #include "DeskApplication.h"
+#include "DeskScreens.h"
 #include "DeskSession.h"
 #include "Store.h"
+#include "Ticker.h"
 #include "WidgetPrompter.h"
+#include "frmlogin.h"
+#include "mdimain.h"
 
 #include <QCoreApplication>
 
@@ -44,9 +48,22 @@ int runWindows(int argc, char** argv, const CommandLine::Parsed& parsed)
     DeskSession session(*store);
     session.LoadStartupSettings();
 
-    std::fprintf(stderr,
-                 "brisant: this build has no desk windows yet; run 'brisant --help' for its commands\n");
-    return 1;
+    std::unique_ptr<mdimain> mainWindow;
+    auto* login = new frmlogin(
+        session,
+        [&] {
+            mainWindow = std::make_unique<mdimain>(session, prompter, makeDeskScreens(session, prompter));
+            prompter.setParent(mainWindow.get());
+            return mainWindow.get();
+        },
+        new TimerTicker(1000));
+    login->setAttribute(Qt::WA_DeleteOnClose);
+    prompter.setParent(login);
+    QObject::connect(login, &frmlogin::programEnded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    login->show();
+    const int status = app.exec();
+    mainWindow.reset();
+    return status;
 }
 
 } // namespace

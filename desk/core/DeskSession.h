@@ -29,6 +29,10 @@ public:
     /// SuperUser of proxyconfig, read at start-up; stamped on every queued message.
     const QString& SuperUserName() const { return m_superUserName; }
 
+    /// What the sent-messages report shows: 0 the list of sent messages, 1 the daily counts.
+    int SentReportMode() const { return m_sentReportMode; }
+    void setSentReportMode(int mode) { m_sentReportMode = mode; }
+
     /// The batch number stamped on queued messages; 0 until NextBatchNumber is first called.
     qint32 CurrentBatchNo() const { return m_currentBatchNo; }
 
@@ -51,6 +55,7 @@ private:
     QString m_tradeFileType;
     QString m_superUserName;
     qint32 m_currentBatchNo = 0;
+    int m_sentReportMode = 0;
 };
 
 /// The messages of one sending action, queued together in one transaction.

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "ClientTable.h"
+#include "NavigationButtons.h"
+
+#include <QWidget>
+
+#include <optional>
+
+class Prompter;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class Store;
+
+/// The client screen: browses, edits and searches the client master.
+class frmPartymaster : public QWidget
+{
+    Q_OBJECT
+
+public:
+    frmPartymaster(Store& store, Prompter& prompter, QWidget* parent = nullptr);
+
+private:
+    void setEditMode(bool editing);
+    void showRow();
+    void clearBoxes();
+    void moveFirst();
+    void movePrevious();
+    void moveNext();
+    void moveLast();
+    void add();
+    void modify();
+    void save();
+    void cancel();
+    void remove();
+    void toggleSearch();
+    void findFirst();
+    void findNext();
+    /// The row with that id, reading the table again when another desk added it since.
+    int indexOfId(qint64 id);
+    /// The search box that decides, with its column; nothing when all three are empty.
+    std::optional<std::pair<ClientTable::Column, QString>> searchCriterion() const;
+    void inform(const QString& text, const QString& title);
+
+    Store& m_store;
+    Prompter& m_prompter;
+    QList<ClientRow> m_rows;
+    /// The current row; -1 before the first.
+    int m_position = -1;
+    bool m_adding = false;
+    /// The row last found by the search panel; -1 when none.
+    int m_found = -1;
+
+    QGroupBox* Frame1;
+    QLineEdit* txtcode;
+    QLineEdit* txtname;
+    QLineEdit* txtMobileNo;
+    QLineEdit* txtdpid;
+    QLineEdit* txtemail;
+    QLabel* lblstat;
+    NavigationButtons m_navigation;
+    QPushButton* cmdAdd;
+    QPushButton* cmdModify;
+    QPushButton* cmdDelete;
+    QPushButton* cmdSearch;
+    QPushButton* cmdClose;
+    QPushButton* cmdSave;
+    QPushButton* cmdCancel;
+    QGroupBox* Frame2;
+    QLineEdit* txtsname;
+    QLineEdit* txtsMobile;
+    QLineEdit* txtscode;
+    QPushButton* cmdFindFirst;
+    QPushButton* cmdFindNext;
+};

@@ -1,0 +1,33 @@
+#include "NavigationButtons.h"
+
+#include <QPushButton>
+#include <QStyle>
+
+namespace {
+
+QPushButton* makePicture(QWidget* parent, const char* name, QStyle::StandardPixmap picture, const char* tip)
+{
+    auto* button = new QPushButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setIcon(parent->style()->standardIcon(picture));
+    button->setToolTip(QLatin1String(tip));
+    button->setAccessibleName(QLatin1String(tip));
+    return button;
+}
+
+} // namespace
+
+NavigationButtons NavigationButtons::create(QWidget* parent)
+{
+    return {makePicture(parent, "cmdFirst", QStyle::SP_MediaSkipBackward, "First"),
+            makePicture(parent, "cmdPrev", QStyle::SP_MediaSeekBackward, "Previous"),
+            makePicture(parent, "cmdNext", QStyle::SP_MediaSeekForward, "Next"),
+            makePicture(parent, "cmdLast", QStyle::SP_MediaSkipForward, "Last")};
+}
+
+QPushButton* makeNamedButton(QWidget* parent, const char* name, const char* caption)
+{
+    auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+    button->setObjectName(QLatin1String(name));
+    return button;
+}

@@ -1,0 +1,322 @@
+#include "frmUserMaster.h"
+
+#include "DuplicateEntryError.h"
+#include "Prompter.h"
+#include "ScreenCatalog.h"
+#include "Store.h"
+
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+const QString kTitle = QStringLiteral("User Master");
+const QString kDeletable = QStringLiteral("Y");
+} // namespace
+
+frmUserMaster::frmUserMaster(Store& store, Prompter& prompter, QWidget* parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_prompter(prompter)
+{
+    setObjectName(QStringLiteral("frmUserMaster"));
+    setWindowTitle(kTitle);
+
+    Frame1 = new QGroupBox(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    txtusername = new QLineEdit(Frame1);
+    txtusername->setObjectName(QStringLiteral("txtusername"));
+    txtpassword = new QLineEdit(Frame1);
+    txtpassword->setObjectName(QStringLiteral("txtpassword"));
+    lbltodel = new QLabel(Frame1);
+    lbltodel->setObjectName(QStringLiteral("lbltodel"));
+    lbltodel->hide();
+    auto* form = new QFormLayout(Frame1);
+    auto* nameLabel = new QLabel(QStringLiteral("User Name :"), Frame1);
+    nameLabel->setBuddy(txtusername);
+    auto* passwordLabel = new QLabel(QStringLiteral("Password :"), Frame1);
+    passwordLabel->setBuddy(txtpassword);
+    form->addRow(nameLabel, txtusername);
+    form->addRow(passwordLabel, txtpassword);
+
+    m_navigation = NavigationButtons::create(this);
+    cmdAdd = makeNamedButton(this, "cmdAdd", "&Add");
+    cmdModify = makeNamedButton(this, "cmdModify", "&Modify");
+    cmdDelete = makeNamedButton(this, "cmdDelete", "&Delete");
+    cmdSearch = makeNamedButton(this, "cmdSearch", "&Search");
+    cmdClose = makeNamedButton(this, "cmdClose", "&Close");
+    cmdSave = makeNamedButton(this, "cmdSave", "&Save");
+    cmdCancel = makeNamedButton(this, "cmdCancel", "&Cancel");
+
+    auto* navigation = new QHBoxLayout;
+    for (QPushButton* button :
+         {m_navigation.first, m_navigation.previous, m_navigation.next, m_navigation.last})
+        navigation->addWidget(button);
+    navigation->addStretch();
+    auto* actions = new QGridLayout;
+    actions->addWidget(cmdAdd, 0, 0);
+    actions->addWidget(cmdModify, 0, 1);
+    actions->addWidget(cmdDelete, 0, 2);
+    actions->addWidget(cmdSearch, 0, 3);
+    actions->addWidget(cmdSave, 1, 0);
+    actions->addWidget(cmdCancel, 1, 1);
+    actions->addWidget(cmdClose, 1, 3);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Frame1);
+    layout->addLayout(navigation);
+    layout->addLayout(actions);
+
+    QWidget* order[] = {txtusername,
+                        txtpassword,
+                        cmdSave,
+                        cmdCancel,
+                        cmdAdd,
+                        cmdModify,
+                        cmdDelete,
+                        cmdSearch,
+                        cmdClose,
+                        m_navigation.first,
+                        m_navigation.previous,
+                        m_navigation.next,
+                        m_navigation.last};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    connect(m_navigation.first, &QPushButton::clicked, this, &frmUserMaster::moveFirst);
+    connect(m_navigation.previous, &QPushButton::clicked, this, &frmUserMaster::movePrevious);
+    connect(m_navigation.next, &QPushButton::clicked, this, &frmUserMaster::moveNext);
+    connect(m_navigation.last, &QPushButton::clicked, this, &frmUserMaster::moveLast);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmUserMaster::add);
+    connect(cmdModify, &QPushButton::clicked, this, &frmUserMaster::modify);
+    connect(cmdSave, &QPushButton::clicked, this, &frmUserMaster::save);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmUserMaster::cancel);
+    connect(cmdDelete, &QPushButton::clicked, this, &frmUserMaster::remove);
+    connect(cmdSearch, &QPushButton::clicked, this, &frmUserMaster::search);
+    connect(cmdClose, &QPushButton::clicked, this, [this] { closeScreen(this); });
+
+    m_rows = UserTable(m_store).all();
+    setEditMode(false);
+}
+
+void frmUserMaster::inform(const QString& text, const QString& title)
+{
+    m_prompter.message({text, title, PromptMessage::Icon::Information, PromptMessage::Buttons::Ok});
+}
+
+void frmUserMaster::setEditMode(bool editing)
+{
+    for (QPushButton* button : {cmdAdd, cmdModify, cmdSearch, cmdClose, m_navigation.first,
+                                m_navigation.previous, m_navigation.next, m_navigation.last})
+        button->setEnabled(!editing);
+    // A protected user keeps its Delete button disabled while it is shown.
+    cmdDelete->setEnabled(!editing && lbltodel->text() != QLatin1String("N"));
+    cmdSave->setEnabled(editing);
+    cmdCancel->setEnabled(editing);
+    Frame1->setEnabled(editing);
+}
+
+void frmUserMaster::showRow()
+{
+    const UserRow& user = m_rows.at(m_position);
+    txtusername->setText(user.username);
+    txtpassword->setText(user.userpass);
+    lbltodel->setText(user.todel);
+    cmdDelete->setEnabled(cmdAdd->isEnabled() && user.todel != QLatin1String("N"));
+}
+
+void frmUserMaster::clearBoxes()
+{
+    txtusername->clear();
+    txtpassword->clear();
+    lbltodel->clear();
+    cmdDelete->setEnabled(cmdAdd->isEnabled());
+}
+
+void frmUserMaster::moveFirst()
+{
+    if (m_rows.isEmpty()) {
+        m_position = -1;
+        inform(QStringLiteral("Your are at the begining of File"));
+        clearBoxes();
+        return;
+    }
+    m_position = 0;
+    showRow();
+}
+
+void frmUserMaster::movePrevious()
+{
+    if (m_position - 1 < 0) {
+        moveFirst();
+        return;
+    }
+    --m_position;
+    showRow();
+}
+
+void frmUserMaster::moveNext()
+{
+    if (m_position + 1 >= m_rows.size()) {
+        moveLast();
+        return;
+    }
+    ++m_position;
+    showRow();
+}
+
+void frmUserMaster::moveLast()
+{
+    if (m_rows.isEmpty()) {
+        m_position = -1;
+        clearBoxes();
+        return;
+    }
+    m_position = int(m_rows.size()) - 1;
+    showRow();
+}
+
+void frmUserMaster::add()
+{
+    setEditMode(true);
+    txtusername->clear();
+    txtpassword->clear();
+    lbltodel->setText(kDeletable);
+    m_adding = true;
+    txtusername->setReadOnly(false);
+    txtusername->setFocus();
+}
+
+void frmUserMaster::modify()
+{
+    if (txtusername->text().isEmpty()) {
+        inform(QStringLiteral("Can not open Blank Record"));
+        return;
+    }
+    m_adding = false;
+    setEditMode(true);
+    txtusername->setReadOnly(true);
+    txtpassword->setFocus();
+}
+
+void frmUserMaster::save()
+{
+    if (txtusername->text().isEmpty()) {
+        txtusername->setFocus();
+        return;
+    }
+    if (txtpassword->text().isEmpty()) {
+        txtpassword->setFocus();
+        return;
+    }
+    const UserRow user{txtusername->text(), txtpassword->text(), lbltodel->text()};
+    try {
+        if (m_adding) {
+            UserTable(m_store).insert(user);
+            m_rows.append(user);
+            m_position = int(m_rows.size()) - 1;
+        } else {
+            // The name box is locked while modifying, so it names the user being changed.
+            UserTable(m_store).update(user);
+            const int index = indexOf(user.username);
+            if (index >= 0) {
+                m_rows[index].userpass = user.userpass;
+                m_rows[index].todel = user.todel;
+                m_position = index;
+            }
+        }
+    } catch (const DuplicateEntryError&) {
+        inform(QStringLiteral("Duplicate User Name"));
+        return;
+    } catch (const StoreError& error) {
+        m_prompter.message(
+            {error.message(), kTitle, PromptMessage::Icon::Critical, PromptMessage::Buttons::Ok});
+        return;
+    }
+    inform(QStringLiteral("Record Successfully Saved"));
+    if (!m_adding) {
+        txtusername->setReadOnly(false);
+        setEditMode(false);
+        return;
+    }
+    txtusername->clear();
+    txtpassword->clear();
+    lbltodel->setText(kDeletable);
+    txtusername->setFocus();
+}
+
+void frmUserMaster::cancel()
+{
+    m_adding = false;
+    txtusername->setReadOnly(false);
+    setEditMode(false);
+}
+
+void frmUserMaster::remove()
+{
+    if (txtusername->text().isEmpty()) {
+        m_prompter.message({QStringLiteral("Unable to Delete Blank Record !!!"), kTitle,
+                            PromptMessage::Icon::Critical, PromptMessage::Buttons::Ok});
+        return;
+    }
+    if (lbltodel->text() != kDeletable) {
+        m_prompter.message({QStringLiteral("This User Can not be Deleted"), QStringLiteral("User master"),
+                            PromptMessage::Icon::Critical, PromptMessage::Buttons::Ok});
+        return;
+    }
+    if (m_prompter.message({QStringLiteral("Want to Delete"), kTitle, PromptMessage::Icon::None,
+                            PromptMessage::Buttons::YesNo}) != PromptAnswer::Yes) {
+        m_prompter.message(
+            {QStringLiteral("Record Exists"), kTitle, PromptMessage::Icon::None, PromptMessage::Buttons::Ok});
+        return;
+    }
+    const QString username = txtusername->text();
+    try {
+        UserTable(m_store).remove(username);
+    } catch (const StoreError& error) {
+        m_prompter.message(
+            {error.message(), kTitle, PromptMessage::Icon::Critical, PromptMessage::Buttons::Ok});
+        return;
+    }
+    const int index = indexOf(username);
+    if (index >= 0) {
+        m_rows.removeAt(index);
+        m_position = index - 1;
+    }
+    moveNext();
+}
+
+void frmUserMaster::search()
+{
+    auto* dialog = new dlgSearch(window());
+    dialog->SetCriteria(UserTable(m_store).namePickList(), this);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->show();
+}
+
+int frmUserMaster::indexOf(const QString& username) const
+{
+    for (int i = 0; i < m_rows.size(); ++i) {
+        if (m_rows[i].username.compare(username, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+void frmUserMaster::GetData(const QString& code)
+{
+    int index = indexOf(code);
+    if (index < 0) {
+        // Added by another desk since this screen opened.
+        m_rows = UserTable(m_store).all();
+        index = indexOf(code);
+    }
+    if (index < 0)
+        return;
+    m_position = index;
+    showRow();
+}

@@ -1,0 +1,196 @@
+#include "mdimain.h"
+
+#include "DeskSession.h"
+#include "Frm_BankDetails.h"
+#include "Prompter.h"
+#include "Store.h"
+#include "StoreBackup.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+
+mdimain::mdimain(DeskSession& session, Prompter& prompter, ScreenCatalog screens, QWidget* parent)
+    : QMainWindow(parent)
+    , m_session(session)
+    , m_prompter(prompter)
+    , m_screens(std::move(screens))
+    , m_area(new QMdiArea(this))
+    , StatusBar1(new QStatusBar(this))
+{
+    setObjectName(QStringLiteral("mdimain"));
+    setWindowTitle(QStringLiteral("Kelvra - Brisant"));
+    m_area->setObjectName(QStringLiteral("mdiArea"));
+    setCentralWidget(m_area);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    setStatusBar(StatusBar1);
+    resize(1024, 700);
+
+    const auto fixed = [](const char* screenName) {
+        return [name = QString::fromLatin1(screenName)] {
+            return name;
+        };
+    };
+
+    QMenu* sms = addMenuNamed("m_utilsms", QStringLiteral("&SMS"));
+    addEntry(sms, "m_sms_bse", QStringLiteral("&BSE"),
+             [this] { return tradeScreen("frmBseParse", "frmorinBSE"); });
+    addEntry(sms, "m_sms_nse", QStringLiteral("&NSE"),
+             [this] { return tradeScreen("frmnseparse", "frmOrinNse"); });
+    addEntry(sms, "m_sms_fno", QStringLiteral("&FnO"),
+             [this] { return tradeScreen("frmfutureparse", "frmfutureparse_ORIN"); });
+    addEntry(sms, "m_sms_commodity", QStringLiteral("&Commodity"), fixed("frmCommodity"));
+    addEntry(sms, "m_sms_ncdex", QStringLiteral("NC&DEX"), fixed("frmNcdex"));
+    addEntry(sms, "Mnu_NetPisstion", QStringLiteral("Net Position"), fixed("frm_NetPosition"));
+    addEntry(sms, "mnu_Ledger", QStringLiteral("Ledger"), fixed("frmLed"));
+    addEntry(sms, "Mnu_Stiock", QStringLiteral("Stock"), fixed("frm_Stock"));
+    addSeparator(sms, "mnu_advdash");
+    addEntry(sms, "mnu_ADV_SMS", QStringLiteral("Advance SMS"), fixed("frmAdvancedSMS"));
+    addEntry(sms, "mnu_Excel", QStringLiteral("Excel SMS (Formula)"), fixed("frm_ExcelSMS_Formula"));
+
+    QMenu* masters = addMenuNamed("m_masters", QStringLiteral("&Masters"));
+    m_mast_user = addEntry(masters, "m_mast_user", QStringLiteral("User Master"), fixed("frmUserMaster"));
+    addEntry(masters, "m_mast_party", QStringLiteral("&Client Master"), fixed("frmPartymaster"));
+
+    QMenu* utility = addMenuNamed("m_utility", QStringLiteral("&Utility"));
+    addEntry(utility, "m_util_MessageQueue", QStringLiteral("&Message Queue"), fixed("frmMessageQueue"));
+    addEntry(utility, "m_util_IES", QStringLiteral("&Import Excel Sheet"), fixed("frmImportExcel"));
+    addEntry(utility, "m_util_config", QStringLiteral("&Configuration"), fixed("frmProxyConfig"));
+
+    QMenu* reports = addMenuNamed("m_reports", QStringLiteral("&Reports"));
+    addEntry(reports, "m_rpt_party", QStringLiteral("&Party Master"), fixed("rptPartyMaster"));
+    addSeparator(reports, "m_sep");
+    // The mode is set before the report opens or comes forward, so that its next refresh follows it.
+    addEntry(reports, "m_sentList", QStringLiteral("&Sent List"), fixed("rptSentList"),
+             [this] { m_session.setSentReportMode(0); });
+    addEntry(reports, "mnu_rpt_SentCounter", QStringLiteral("&Sent Counter"), fixed("rptSentList"),
+             [this] { m_session.setSentReportMode(1); });
+
+    QMenu* windows = addMenuNamed("mnu_aboutus", QStringLiteral("&Windows"));
+    QAction* bkp = windows->addAction(QStringLiteral("Backup"));
+    bkp->setObjectName(QStringLiteral("mnu_bkp"));
+    connect(bkp, &QAction::triggered, this, &mdimain::backup);
+    addSeparator(windows, "mnu1");
+    QAction* bankDetails = windows->addAction(QStringLiteral("Bank Details"));
+    bankDetails->setObjectName(QStringLiteral("mnu_Bankdetails"));
+    connect(bankDetails, &QAction::triggered, this, &mdimain::showBankDetails);
+
+    refreshEntries();
+}
+
+QMenu* mdimain::addMenuNamed(const char* name, const QString& caption)
+{
+    QMenu* menu = menuBar()->addMenu(caption);
+    menu->setObjectName(QLatin1String(name));
+    // The trade-file type may have changed since the menu was last shown.
+    connect(menu, &QMenu::aboutToShow, this, &mdimain::refreshEntries);
+    return menu;
+}
+
+QAction* mdimain::addEntry(QMenu* menu, const char* name, const QString& caption,
+                           std::function<QString()> screenName, std::function<void()> beforeOpening)
+{
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    m_entries.append({action, screenName});
+    connect(action, &QAction::triggered, this, [this, screenName, beforeOpening] {
+        if (beforeOpening)
+            beforeOpening();
+        openScreen(screenName());
+    });
+    return action;
+}
+
+void mdimain::addSeparator(QMenu* menu, const char* name)
+{
+    menu->addSeparator()->setObjectName(QLatin1String(name));
+}
+
+QString mdimain::tradeScreen(const char* odinScreen, const char* orionScreen) const
+{
+    return QString::fromLatin1(m_session.TradeFileType() == QLatin1String("ODIN") ? odinScreen : orionScreen);
+}
+
+void mdimain::refreshEntries()
+{
+    for (const Entry& entry : std::as_const(m_entries)) {
+        bool enabled = m_screens.contains(entry.screenName());
+        if (entry.action == m_mast_user)
+            enabled = enabled && m_userMasterAvailable;
+        entry.action->setEnabled(enabled);
+    }
+}
+
+void mdimain::setUserMasterAvailable(bool available)
+{
+    m_userMasterAvailable = available;
+    refreshEntries();
+}
+
+QWidget* mdimain::screen(const QString& screenName) const
+{
+    QMdiSubWindow* window = m_open.value(screenName);
+    return window && m_area->subWindowList().contains(window) ? window->widget() : nullptr;
+}
+
+QWidget* mdimain::openScreen(const QString& screenName)
+{
+    QMdiSubWindow* open = m_open.value(screenName);
+    // A closed frame leaves the area at once but is deleted only later.
+    if (open && m_area->subWindowList().contains(open)) {
+        open->showNormal();
+        m_area->setActiveSubWindow(open);
+        return open->widget();
+    }
+    QWidget* widget = m_screens.create(screenName);
+    if (!widget)
+        return nullptr;
+    QMdiSubWindow* window = m_area->addSubWindow(widget);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(widget->windowTitle());
+    m_open.insert(screenName, window);
+    widget->show();
+    window->show();
+    window->adjustSize();
+    m_area->setActiveSubWindow(window);
+    return widget;
+}
+
+void mdimain::backup()
+{
+    StoreBackup backup(m_session.StoreConnection());
+    const QString chosen =
+        m_prompter.saveFileName(QStringLiteral("Backup"), QDir::homePath(), backup.filter());
+    if (chosen.isEmpty())
+        return;
+    try {
+        backup.backup(chosen);
+    } catch (const StoreError& error) {
+        StatusBar1->showMessage(error.message());
+        m_prompter.message({QStringLiteral("Backup Process Fail"), QString(), PromptMessage::Icon::None,
+                            PromptMessage::Buttons::Ok});
+        return;
+    }
+    m_prompter.message({QStringLiteral("Backup Process Completed"), QString(), PromptMessage::Icon::None,
+                        PromptMessage::Buttons::Ok});
+}
+
+void mdimain::showBankDetails()
+{
+    if (!m_bankDetails)
+        m_bankDetails = new Frm_BankDetails(this);
+    m_bankDetails->show();
+    m_bankDetails->raise();
+}
+
+void mdimain::closeEvent(QCloseEvent* event)
+{
+    const auto windows = m_area->subWindowList();
+    for (QMdiSubWindow* window : windows)
+        window->close();
+    m_session.StoreConnection().close();
+    event->accept();
+}

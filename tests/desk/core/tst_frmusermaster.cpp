@@ -1,0 +1,283 @@
+#include "ScriptedPrompter.h"
+#include "Store.h"
+#include "TestEnvironment.h"
+#include "UserTable.h"
+#include "dlgSearch.h"
+#include "frmUserMaster.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+/// The user screen: modes, navigation, saving, protected users and the search dialog.
+class TestFrmUserMaster : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void modesEnableTheirControls();
+    void navigationWalksTheUsers();
+    void firstOnAnEmptyTable();
+    void addedUsersAreDeletableAndTheScreenStaysReady();
+    void duplicateNameIsRefused();
+    void modifyChangesOnlyThePassword();
+    void emptyBoxesStopSave();
+    void deletion_data();
+    void deletion();
+    void searchDialogShowsTheChosenUser();
+
+private:
+    void open()
+    {
+        m_screen = std::make_unique<frmUserMaster>(*m_store, m_prompter);
+        m_screen->show();
+    }
+    template <typename T>
+    T* child(const char* name)
+    {
+        T* found = m_screen->findChild<T*>(QLatin1String(name));
+        if (!found)
+            qFatal("no control %s", name);
+        return found;
+    }
+    QLineEdit* box(const char* name) { return child<QLineEdit>(name); }
+    QPushButton* button(const char* name) { return child<QPushButton>(name); }
+    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    QString shown() { return box("txtusername")->text(); }
+    QString lastMessage()
+    {
+        return m_prompter.messages.isEmpty() ? QString() : m_prompter.messages.last().text;
+    }
+
+    std::unique_ptr<TestEnvironment> m_env;
+    std::unique_ptr<Store> m_store;
+    ScriptedPrompter m_prompter;
+    std::unique_ptr<frmUserMaster> m_screen;
+};
+
+void TestFrmUserMaster::init()
+{
+    m_env = std::make_unique<TestEnvironment>();
+    m_store = m_env->openStore();
+    UserTable(*m_store).insert({QStringLiteral("bina"), QStringLiteral("b1"), QStringLiteral("Y")});
+    UserTable(*m_store).insert({QStringLiteral("chitra"), QStringLiteral("c1"), QStringLiteral("Y")});
+    m_prompter.messages.clear();
+    open();
+}
+
+void TestFrmUserMaster::cleanup()
+{
+    m_screen.reset();
+    m_store.reset();
+    m_env.reset();
+}
+
+void TestFrmUserMaster::modesEnableTheirControls()
+{
+    const QList<const char*> browse = {"cmdAdd",  "cmdModify", "cmdDelete", "cmdSearch", "cmdFirst",
+                                       "cmdPrev", "cmdNext",   "cmdLast",   "cmdClose"};
+    const QList<const char*> edit = {"cmdSave", "cmdCancel"};
+    QCOMPARE(shown(), QString());
+    for (const char* name : browse)
+        QVERIFY2(button(name)->isEnabled(), name);
+    for (const char* name : edit)
+        QVERIFY2(!button(name)->isEnabled(), name);
+    QVERIFY(!child<QGroupBox>("Frame1")->isEnabled());
+
+    click("cmdAdd");
+    for (const char* name : browse)
+        QVERIFY2(!button(name)->isEnabled(), name);
+    for (const char* name : edit)
+        QVERIFY2(button(name)->isEnabled(), name);
+    QVERIFY(child<QGroupBox>("Frame1")->isEnabled());
+    QCOMPARE(child<QLabel>("lbltodel")->text(), QStringLiteral("Y"));
+
+    box("txtusername")->setText(QStringLiteral("typed"));
+    click("cmdCancel");
+    QVERIFY(button("cmdAdd")->isEnabled());
+    QCOMPARE(shown(), QStringLiteral("typed"));
+    QVERIFY(UserTable(*m_store).all().size() == 3);
+}
+
+void TestFrmUserMaster::navigationWalksTheUsers()
+{
+    click("cmdNext");
+    QCOMPARE(shown(), QStringLiteral("admin"));
+    QCOMPARE(box("txtpassword")->text(), QStringLiteral("sesam"));
+    QVERIFY(!button("cmdDelete")->isEnabled()); // the delivered admin is protected
+    click("cmdNext");
+    QCOMPARE(shown(), QStringLiteral("bina"));
+    QVERIFY(button("cmdDelete")->isEnabled());
+    click("cmdLast");
+    QCOMPARE(shown(), QStringLiteral("chitra"));
+    click("cmdNext");
+    QCOMPARE(shown(), QStringLiteral("chitra"));
+    click("cmdPrev");
+    QCOMPARE(shown(), QStringLiteral("bina"));
+    click("cmdFirst");
+    QCOMPARE(shown(), QStringLiteral("admin"));
+    click("cmdPrev");
+    QCOMPARE(shown(), QStringLiteral("admin"));
+    QVERIFY(m_prompter.messages.isEmpty());
+}
+
+void TestFrmUserMaster::firstOnAnEmptyTable()
+{
+    m_store->exec(QStringLiteral("DELETE FROM UserMaster"));
+    open();
+    box("txtusername")->setText(QStringLiteral("left over"));
+    click("cmdFirst");
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QCOMPARE(m_prompter.messages[0].text, QStringLiteral("Your are at the begining of File"));
+    QCOMPARE(m_prompter.messages[0].title, QStringLiteral("User Master"));
+    QCOMPARE(m_prompter.messages[0].icon, PromptMessage::Icon::Information);
+    QCOMPARE(shown(), QString());
+    click("cmdLast");
+    QCOMPARE(shown(), QString());
+    QCOMPARE(m_prompter.messages.size(), 1);
+}
+
+void TestFrmUserMaster::addedUsersAreDeletableAndTheScreenStaysReady()
+{
+    click("cmdAdd");
+    box("txtusername")->setText(QStringLiteral("dev'a"));
+    box("txtpassword")->setText(QStringLiteral("d1"));
+    click("cmdSave");
+    QCOMPARE(lastMessage(), QStringLiteral("Record Successfully Saved"));
+    QCOMPARE(m_prompter.messages.last().title, QStringLiteral("User Master"));
+    QCOMPARE(shown(), QString());
+    QCOMPARE(child<QLabel>("lbltodel")->text(), QStringLiteral("Y"));
+    QVERIFY(button("cmdSave")->isEnabled());
+    box("txtusername")->setText(QStringLiteral("esha"));
+    box("txtpassword")->setText(QStringLiteral("e1"));
+    click("cmdSave");
+    click("cmdCancel");
+
+    const auto stored = UserTable(*m_store).find(QStringLiteral("dev'a"));
+    QVERIFY(stored);
+    QCOMPARE(stored->todel, QStringLiteral("Y"));
+    click("cmdLast");
+    QCOMPARE(shown(), QStringLiteral("esha"));
+    m_prompter.answerNext(PromptAnswer::Yes);
+    click("cmdDelete");
+    QVERIFY(!UserTable(*m_store).find(QStringLiteral("esha")));
+    QCOMPARE(shown(), QStringLiteral("dev'a"));
+}
+
+void TestFrmUserMaster::duplicateNameIsRefused()
+{
+    click("cmdAdd");
+    box("txtusername")->setText(QStringLiteral("BINA"));
+    box("txtpassword")->setText(QStringLiteral("x"));
+    click("cmdSave");
+    QCOMPARE(lastMessage(), QStringLiteral("Duplicate User Name"));
+    QCOMPARE(m_prompter.messages.last().icon, PromptMessage::Icon::Information);
+    QCOMPARE(m_prompter.messages.last().title, QStringLiteral("User Master"));
+    QVERIFY(button("cmdSave")->isEnabled());
+    QCOMPARE(UserTable(*m_store).find(QStringLiteral("bina"))->userpass, QStringLiteral("b1"));
+    QCOMPARE(UserTable(*m_store).all().size(), 3);
+}
+
+void TestFrmUserMaster::modifyChangesOnlyThePassword()
+{
+    click("cmdModify");
+    QCOMPARE(lastMessage(), QStringLiteral("Can not open Blank Record"));
+    QVERIFY(button("cmdAdd")->isEnabled());
+
+    click("cmdLast");
+    click("cmdModify");
+    QVERIFY(box("txtusername")->isReadOnly());
+    box("txtpassword")->setText(QStringLiteral("c2"));
+    click("cmdSave");
+    QCOMPARE(lastMessage(), QStringLiteral("Record Successfully Saved"));
+    QVERIFY(button("cmdAdd")->isEnabled());
+    QVERIFY(!child<QGroupBox>("Frame1")->isEnabled());
+    QCOMPARE(UserTable(*m_store).find(QStringLiteral("chitra"))->userpass, QStringLiteral("c2"));
+    click("cmdPrev");
+    click("cmdNext");
+    QCOMPARE(box("txtpassword")->text(), QStringLiteral("c2"));
+}
+
+void TestFrmUserMaster::emptyBoxesStopSave()
+{
+    click("cmdAdd");
+    box("txtusername")->setText(QStringLiteral("farah"));
+    click("cmdSave");
+    box("txtusername")->clear();
+    box("txtpassword")->setText(QStringLiteral("x"));
+    click("cmdSave");
+    QVERIFY(m_prompter.messages.isEmpty());
+    QVERIFY(!UserTable(*m_store).find(QStringLiteral("farah")));
+}
+
+void TestFrmUserMaster::deletion_data()
+{
+    QTest::addColumn<int>("nexts");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("deleted");
+    QTest::newRow("blank") << 0 << int(PromptAnswer::Yes) << "Unable to Delete Blank Record !!!"
+                           << "User Master" << false;
+    QTest::newRow("protected") << 1 << int(PromptAnswer::Yes) << "This User Can not be Deleted"
+                               << "User master" << false;
+    QTest::newRow("answered no") << 2 << int(PromptAnswer::No) << "Record Exists"
+                                 << "User Master" << false;
+    QTest::newRow("answered yes") << 2 << int(PromptAnswer::Yes) << "Want to Delete"
+                                  << "User Master" << true;
+}
+
+void TestFrmUserMaster::deletion()
+{
+    QFETCH(int, nexts);
+    QFETCH(int, answer);
+    QFETCH(QString, message);
+    QFETCH(QString, title);
+    QFETCH(bool, deleted);
+    for (int i = 0; i < nexts; ++i)
+        click("cmdNext");
+    const QString user = shown();
+    m_prompter.answerNext(PromptAnswer(answer));
+    // The protected user's button is disabled; its refusal is checked all the same.
+    button("cmdDelete")->setEnabled(true);
+    click("cmdDelete");
+    QCOMPARE(lastMessage(), message);
+    QCOMPARE(m_prompter.messages.last().title, title);
+    QCOMPARE(UserTable(*m_store).all().size(), deleted ? 2 : 3);
+    if (deleted)
+        QCOMPARE(shown(), QStringLiteral("chitra"));
+    else
+        QCOMPARE(shown(), user);
+}
+
+void TestFrmUserMaster::searchDialogShowsTheChosenUser()
+{
+    click("cmdSearch");
+    auto* dialog = m_screen->findChild<dlgSearch*>();
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("Search"));
+    auto* grid = dialog->findChild<QTableWidget*>(QStringLiteral("vssearchgrid"));
+    QCOMPARE(grid->rowCount(), 3);
+    grid->selectRow(2);
+    QCOMPARE(grid->item(2, 0)->text(), QStringLiteral("chitra"));
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OKButton")), Qt::LeftButton);
+    QCOMPARE(shown(), QStringLiteral("chitra"));
+    QTRY_VERIFY(!m_screen->findChild<dlgSearch*>());
+
+    click("cmdSearch");
+    dialog = m_screen->findChild<dlgSearch*>();
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CancelButton")), Qt::LeftButton);
+    QCOMPARE(shown(), QStringLiteral("chitra"));
+    click("cmdNext");
+    QCOMPARE(shown(), QStringLiteral("chitra")); // the search moved the screen to the last user
+}
+
+QTEST_MAIN(TestFrmUserMaster)
+
+#include "tst_frmusermaster.moc"

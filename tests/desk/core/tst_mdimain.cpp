@@ -1,0 +1,326 @@
+#include "DeskScreens.h"
+#include "DeskSession.h"
+#include "ProxyConfigRow.h"
+#include "ScriptedPrompter.h"
+#include "Store.h"
+#include "StoreBackup.h"
+#include "TestEnvironment.h"
+#include "mdimain.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+
+/// The main window: its menu, which entries lead to a screen, and each screen opened once.
+class TestMdiMain : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void menuHasEveryEntryInOrder();
+    void enabledEntriesAreTheScreensBuiltSoFar();
+    void userMasterFollowsTheLogin();
+    void eachScreenOpensOnce();
+    void tradeEntriesFollowTheFileType_data();
+    void tradeEntriesFollowTheFileType();
+    void savedFileTypeTakesEffectAtTheNextOpening();
+    void sentReportEntriesSetTheModeFirst();
+    void bankDetailsShowsOnce();
+    void closingClosesTheStore();
+    void backup_data();
+    void backup();
+
+private:
+    QAction* action(const char* name) { return m_main->findChild<QAction*>(QLatin1String(name)); }
+
+    std::unique_ptr<TestEnvironment> m_env;
+    std::unique_ptr<Store> m_store;
+    std::unique_ptr<DeskSession> m_session;
+    ScriptedPrompter m_prompter;
+    std::unique_ptr<mdimain> m_main;
+};
+
+void TestMdiMain::init()
+{
+    m_env = std::make_unique<TestEnvironment>();
+    m_store = m_env->openStore();
+    m_session = std::make_unique<DeskSession>(*m_store);
+    m_session->LoadStartupSettings();
+    m_prompter.messages.clear();
+    m_main = std::make_unique<mdimain>(*m_session, m_prompter, makeDeskScreens(*m_session, m_prompter));
+    m_main->setUserMasterAvailable(true);
+    m_main->show();
+}
+
+void TestMdiMain::cleanup()
+{
+    m_main.reset();
+    m_session.reset();
+    m_store.reset();
+    m_env.reset();
+}
+
+void TestMdiMain::menuHasEveryEntryInOrder()
+{
+    QStringList seen;
+    const auto menus = m_main->menuBar()->actions();
+    for (QAction* top : menus) {
+        seen << top->menu()->objectName() + u'=' + top->text();
+        const auto entries = top->menu()->actions();
+        for (QAction* entry : entries)
+            seen << u' ' + entry->objectName() + u'=' +
+                        (entry->isSeparator() ? QStringLiteral("-") : entry->text());
+    }
+    const QStringList expected = {
+        "m_utilsms=&SMS",
+        " m_sms_bse=&BSE",
+        " m_sms_nse=&NSE",
+        " m_sms_fno=&FnO",
+        " m_sms_commodity=&Commodity",
+        " m_sms_ncdex=NC&DEX",
+        " Mnu_NetPisstion=Net Position",
+        " mnu_Ledger=Ledger",
+        " Mnu_Stiock=Stock",
+        " mnu_advdash=-",
+        " mnu_ADV_SMS=Advance SMS",
+        " mnu_Excel=Excel SMS (Formula)",
+        "m_masters=&Masters",
+        " m_mast_user=User Master",
+        " m_mast_party=&Client Master",
+        "m_utility=&Utility",
+        " m_util_MessageQueue=&Message Queue",
+        " m_util_IES=&Import Excel Sheet",
+        " m_util_config=&Configuration",
+        "m_reports=&Reports",
+        " m_rpt_party=&Party Master",
+        " m_sep=-",
+        " m_sentList=&Sent List",
+        " mnu_rpt_SentCounter=&Sent Counter",
+        "mnu_aboutus=&Windows",
+        " mnu_bkp=Backup",
+        " mnu1=-",
+        " mnu_Bankdetails=Bank Details",
+    };
+    QCOMPARE(seen, expected);
+    QCOMPARE(m_main->windowTitle(), QStringLiteral("Kelvra - Brisant"));
+}
+
+void TestMdiMain::enabledEntriesAreTheScreensBuiltSoFar()
+{
+    // Each later screen turns its entry on here.
+    const QStringList expected = {"m_mast_user", "m_mast_party", "m_util_config", "mnu_bkp",
+                                  "mnu_Bankdetails"};
+    QStringList enabled;
+    const auto menus = m_main->menuBar()->actions();
+    for (QAction* top : menus) {
+        Q_EMIT top->menu()->aboutToShow();
+        const auto entries = top->menu()->actions();
+        for (QAction* entry : entries) {
+            QVERIFY2(entry->isVisible(), qPrintable(entry->objectName()));
+            if (!entry->isSeparator() && entry->isEnabled())
+                enabled << entry->objectName();
+        }
+    }
+    QCOMPARE(enabled, expected);
+}
+
+void TestMdiMain::userMasterFollowsTheLogin()
+{
+    m_main->setUserMasterAvailable(false);
+    QVERIFY(!action("m_mast_user")->isEnabled());
+    QVERIFY(action("m_mast_party")->isEnabled());
+    m_main->setUserMasterAvailable(true);
+    QVERIFY(action("m_mast_user")->isEnabled());
+}
+
+void TestMdiMain::eachScreenOpensOnce()
+{
+    auto* area = m_main->findChild<QMdiArea*>();
+    action("m_mast_party")->trigger();
+    QWidget* clients = m_main->screen(QStringLiteral("frmPartymaster"));
+    QVERIFY(clients);
+    action("m_util_config")->trigger();
+    QCOMPARE(area->subWindowList().size(), 2);
+    QCOMPARE(area->activeSubWindow()->widget()->objectName(), QStringLiteral("frmProxyConfig"));
+
+    action("m_mast_party")->trigger();
+    QCOMPARE(area->subWindowList().size(), 2);
+    QCOMPARE(m_main->screen(QStringLiteral("frmPartymaster")), clients);
+    QCOMPARE(area->activeSubWindow()->widget(), clients);
+    QCOMPARE(area->activeSubWindow()->windowTitle(), QStringLiteral("Client Master"));
+
+    // Closed through its own button, it opens afresh next time.
+    QTest::mouseClick(clients->findChild<QPushButton*>(QStringLiteral("cmdClose")), Qt::LeftButton);
+    QTRY_COMPARE(area->subWindowList().size(), 1);
+    action("m_mast_party")->trigger();
+    QCOMPARE(area->subWindowList().size(), 2);
+}
+
+void TestMdiMain::tradeEntriesFollowTheFileType_data()
+{
+    QTest::addColumn<QString>("fileType");
+    QTest::addColumn<QStringList>("opened");
+    QTest::newRow("ODIN") << "ODIN"
+                          << QStringList{"frmBseParse", "frmnseparse", "frmfutureparse", "frmCommodity"};
+    QTest::newRow("ORIN") << "ORIN"
+                          << QStringList{"frmorinBSE", "frmOrinNse", "frmfutureparse_ORIN", "frmCommodity"};
+    QTest::newRow("empty") << ""
+                           << QStringList{"frmorinBSE", "frmOrinNse", "frmfutureparse_ORIN", "frmCommodity"};
+}
+
+void TestMdiMain::tradeEntriesFollowTheFileType()
+{
+    QFETCH(QString, fileType);
+    QFETCH(QStringList, opened);
+    ScreenCatalog catalog;
+    const QStringList all = {"frmBseParse", "frmnseparse",         "frmfutureparse", "frmorinBSE",
+                             "frmOrinNse",  "frmfutureparse_ORIN", "frmCommodity"};
+    for (const QString& name : all) {
+        catalog.add(name, [name] {
+            auto* screen = new QWidget;
+            screen->setObjectName(name);
+            return screen;
+        });
+    }
+    m_session->setTradeFileType(fileType);
+    mdimain main(*m_session, m_prompter, catalog);
+    for (const char* entry : {"m_sms_bse", "m_sms_nse", "m_sms_fno", "m_sms_commodity"})
+        main.findChild<QAction*>(QLatin1String(entry))->trigger();
+    QStringList open;
+    for (const QString& name : all) {
+        if (main.screen(name))
+            open << name;
+    }
+    std::sort(open.begin(), open.end());
+    std::sort(opened.begin(), opened.end());
+    QCOMPARE(open, opened);
+}
+
+void TestMdiMain::savedFileTypeTakesEffectAtTheNextOpening()
+{
+    ScreenCatalog catalog = makeDeskScreens(*m_session, m_prompter);
+    catalog.add(QStringLiteral("frmorinBSE"), [] { return new QWidget; });
+    mdimain main(*m_session, m_prompter, catalog);
+    auto* bse = main.findChild<QAction*>(QStringLiteral("m_sms_bse"));
+    QVERIFY(!bse->isEnabled()); // ODIN is delivered and its screen is not in this catalog
+
+    main.openScreen(QStringLiteral("frmProxyConfig"));
+    auto* config = main.screen(QStringLiteral("frmProxyConfig"));
+    config->findChild<QComboBox*>(QStringLiteral("cmbsaudatype"))->setCurrentText(QStringLiteral("ORIN"));
+    QTest::mouseClick(config->findChild<QPushButton*>(QStringLiteral("cmdsave")), Qt::LeftButton);
+    QCOMPARE(m_prompter.messages.last().text, QStringLiteral("Configuration Stored"));
+    QCOMPARE(m_session->TradeFileType(), QStringLiteral("ORIN"));
+
+    Q_EMIT main.findChild<QMenu*>(QStringLiteral("m_utilsms"))->aboutToShow();
+    QVERIFY(bse->isEnabled());
+    bse->trigger();
+    QVERIFY(main.screen(QStringLiteral("frmorinBSE")));
+}
+
+void TestMdiMain::sentReportEntriesSetTheModeFirst()
+{
+    ScreenCatalog catalog;
+    QList<int> modesAtOpening;
+    catalog.add(QStringLiteral("rptSentList"), [&] {
+        modesAtOpening << m_session->SentReportMode();
+        return new QWidget;
+    });
+    mdimain main(*m_session, m_prompter, catalog);
+    main.findChild<QAction*>(QStringLiteral("mnu_rpt_SentCounter"))->trigger();
+    QCOMPARE(modesAtOpening, QList<int>{1});
+    QWidget* report = main.screen(QStringLiteral("rptSentList"));
+    main.findChild<QAction*>(QStringLiteral("m_sentList"))->trigger();
+    QCOMPARE(m_session->SentReportMode(), 0);
+    QCOMPARE(main.screen(QStringLiteral("rptSentList")), report);
+    QCOMPARE(modesAtOpening.size(), 1);
+}
+
+void TestMdiMain::bankDetailsShowsOnce()
+{
+    action("mnu_Bankdetails")->trigger();
+    action("mnu_Bankdetails")->trigger();
+    const auto windows = m_main->findChildren<QWidget*>(QStringLiteral("Frm_BankDetails"));
+    QCOMPARE(windows.size(), 1);
+    QVERIFY(windows.first()->isVisible());
+    QCOMPARE(windows.first()->windowTitle(), QStringLiteral("Bank Details"));
+}
+
+void TestMdiMain::closingClosesTheStore()
+{
+    action("m_mast_party")->trigger();
+    QVERIFY(m_main->close());
+    QVERIFY(!m_store->isOpen());
+    // Closing again with the store already closed is harmless.
+    m_main->show();
+    QVERIFY(m_main->close());
+}
+
+void TestMdiMain::backup_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("plain name") << "backup1"
+                                << "backup1%1"
+                                << "Backup Process Completed";
+    QTest::newRow("name with the extension") << "x%1"
+                                             << "x%1%1"
+                                             << "Backup Process Completed";
+    QTest::newRow("existing file is replaced") << "old"
+                                               << "old%1"
+                                               << "Backup Process Completed";
+    QTest::newRow("missing folder") << "nowhere/b"
+                                    << ""
+                                    << "Backup Process Fail";
+    QTest::newRow("cancelled") << ""
+                               << ""
+                               << "";
+}
+
+void TestMdiMain::backup()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    QFETCH(QString, message);
+    const QString extension = StoreBackup(*m_store).extension();
+    QDir folder(m_env->path(QStringLiteral("backups")));
+    QVERIFY(folder.mkpath(QStringLiteral(".")));
+    QFile old(folder.filePath(QStringLiteral("old") + extension));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("stale");
+    old.close();
+
+    m_prompter.fileNameNext(chosen.isEmpty() ? QString() : folder.filePath(chosen.arg(extension)));
+    action("mnu_bkp")->trigger();
+
+    if (message.isEmpty()) {
+        QVERIFY(m_prompter.messages.isEmpty());
+        return;
+    }
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QCOMPARE(m_prompter.messages[0].text, message);
+    QCOMPARE(m_prompter.messages[0].title, QString());
+    QCOMPARE(m_prompter.messages[0].buttons, PromptMessage::Buttons::Ok);
+    if (!written.isEmpty()) {
+        const QFileInfo file(folder.filePath(written.arg(extension)));
+        QVERIFY2(file.exists(), qPrintable(file.filePath()));
+        QVERIFY(file.size() > 5);
+        QCOMPARE(file.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
+                 QFileDevice::Permissions());
+    }
+    QVERIFY(m_store->isOpen());
+}
+
+QTEST_MAIN(TestMdiMain)
+
+#include "tst_mdimain.moc"
