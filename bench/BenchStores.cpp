@@ -1,5 +1,7 @@
 #include "BenchStores.h"
 
+#include "PostgresAdmin.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QSqlDatabase>
@@ -11,22 +13,7 @@ namespace {
 
 void runAsAdmin(const QString& sql)
 {
-    const QUrl url(qEnvironmentVariable("KELVRA_PG_URL"));
-    const QString name = QStringLiteral("kelvra-bench-admin");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        db.setHostName(url.host());
-        db.setPort(url.port(5432));
-        db.setUserName(url.userName());
-        db.setPassword(url.password());
-        db.setDatabaseName(url.path().mid(1));
-        if (!db.open())
-            qFatal("cannot reach PostgreSQL: %s", qPrintable(db.lastError().text()));
-        QSqlQuery query(db);
-        if (!query.exec(sql))
-            qFatal("%s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
-    }
-    QSqlDatabase::removeDatabase(name);
+    RunOnPostgresServer(qEnvironmentVariable("KELVRA_PG_URL"), sql);
 }
 
 } // namespace

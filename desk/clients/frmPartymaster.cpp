@@ -139,10 +139,10 @@ frmPartymaster::frmPartymaster(Store& store, Prompter& prompter, QWidget* parent
 
     connect(txtMobileNo, &QLineEdit::textChanged, this,
             [this](const QString& text) { lblstat->setText(MobileNumberStatus(text)); });
-    connect(m_navigation.first, &QPushButton::clicked, this, &frmPartymaster::moveFirst);
-    connect(m_navigation.previous, &QPushButton::clicked, this, &frmPartymaster::movePrevious);
-    connect(m_navigation.next, &QPushButton::clicked, this, &frmPartymaster::moveNext);
-    connect(m_navigation.last, &QPushButton::clicked, this, &frmPartymaster::moveLast);
+    connect(m_navigation.first, &QPushButton::clicked, this, [this] { move(RecordMove::First); });
+    connect(m_navigation.previous, &QPushButton::clicked, this, [this] { move(RecordMove::Previous); });
+    connect(m_navigation.next, &QPushButton::clicked, this, [this] { move(RecordMove::Next); });
+    connect(m_navigation.last, &QPushButton::clicked, this, [this] { move(RecordMove::Last); });
     connect(cmdAdd, &QPushButton::clicked, this, &frmPartymaster::add);
     connect(cmdModify, &QPushButton::clicked, this, &frmPartymaster::modify);
     connect(cmdSave, &QPushButton::clicked, this, &frmPartymaster::save);
@@ -189,47 +189,20 @@ void frmPartymaster::clearBoxes()
         box->clear();
 }
 
-void frmPartymaster::moveFirst()
+void frmPartymaster::move(RecordMove move)
 {
-    if (m_rows.isEmpty()) {
-        m_position = -1;
+    switch (MoveRecord(move, int(m_rows.size()), &m_position)) {
+    case RecordShown::Row:
+        showRow();
+        break;
+    case RecordShown::NoneFromFirst:
         inform(QStringLiteral("Your are at the begining of File"), kTitle);
         clearBoxes();
-        return;
-    }
-    m_position = 0;
-    showRow();
-}
-
-void frmPartymaster::movePrevious()
-{
-    if (m_position - 1 < 0) {
-        moveFirst();
-        return;
-    }
-    --m_position;
-    showRow();
-}
-
-void frmPartymaster::moveNext()
-{
-    if (m_position + 1 >= m_rows.size()) {
-        moveLast();
-        return;
-    }
-    ++m_position;
-    showRow();
-}
-
-void frmPartymaster::moveLast()
-{
-    if (m_rows.isEmpty()) {
-        m_position = -1;
+        break;
+    case RecordShown::NoneFromLast:
         clearBoxes();
-        return;
+        break;
     }
-    m_position = int(m_rows.size()) - 1;
-    showRow();
 }
 
 void frmPartymaster::add()
@@ -332,7 +305,7 @@ void frmPartymaster::remove()
         m_rows.removeAt(index);
         m_position = index;
     }
-    movePrevious();
+    move(RecordMove::Previous);
 }
 
 void frmPartymaster::toggleSearch()

@@ -31,3 +31,30 @@ QPushButton* makeNamedButton(QWidget* parent, const char* name, const char* capt
     button->setObjectName(QLatin1String(name));
     return button;
 }
+
+RecordShown MoveRecord(RecordMove move, int count, int* position)
+{
+    if (move == RecordMove::Previous)
+        move = *position - 1 < 0 ? RecordMove::First : move;
+    if (move == RecordMove::Next)
+        move = *position + 1 >= count ? RecordMove::Last : move;
+    if (count == 0) {
+        *position = -1;
+        return move == RecordMove::Last ? RecordShown::NoneFromLast : RecordShown::NoneFromFirst;
+    }
+    switch (move) {
+    case RecordMove::First:
+        *position = 0;
+        break;
+    case RecordMove::Previous:
+        --*position;
+        break;
+    case RecordMove::Next:
+        ++*position;
+        break;
+    case RecordMove::Last:
+        *position = count - 1;
+        break;
+    }
+    return RecordShown::Row;
+}

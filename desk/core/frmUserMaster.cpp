@@ -87,10 +87,10 @@ frmUserMaster::frmUserMaster(Store& store, Prompter& prompter, QWidget* parent)
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
-    connect(m_navigation.first, &QPushButton::clicked, this, &frmUserMaster::moveFirst);
-    connect(m_navigation.previous, &QPushButton::clicked, this, &frmUserMaster::movePrevious);
-    connect(m_navigation.next, &QPushButton::clicked, this, &frmUserMaster::moveNext);
-    connect(m_navigation.last, &QPushButton::clicked, this, &frmUserMaster::moveLast);
+    connect(m_navigation.first, &QPushButton::clicked, this, [this] { move(RecordMove::First); });
+    connect(m_navigation.previous, &QPushButton::clicked, this, [this] { move(RecordMove::Previous); });
+    connect(m_navigation.next, &QPushButton::clicked, this, [this] { move(RecordMove::Next); });
+    connect(m_navigation.last, &QPushButton::clicked, this, [this] { move(RecordMove::Last); });
     connect(cmdAdd, &QPushButton::clicked, this, &frmUserMaster::add);
     connect(cmdModify, &QPushButton::clicked, this, &frmUserMaster::modify);
     connect(cmdSave, &QPushButton::clicked, this, &frmUserMaster::save);
@@ -137,47 +137,20 @@ void frmUserMaster::clearBoxes()
     cmdDelete->setEnabled(cmdAdd->isEnabled());
 }
 
-void frmUserMaster::moveFirst()
+void frmUserMaster::move(RecordMove move)
 {
-    if (m_rows.isEmpty()) {
-        m_position = -1;
+    switch (MoveRecord(move, int(m_rows.size()), &m_position)) {
+    case RecordShown::Row:
+        showRow();
+        break;
+    case RecordShown::NoneFromFirst:
         inform(QStringLiteral("Your are at the begining of File"));
         clearBoxes();
-        return;
-    }
-    m_position = 0;
-    showRow();
-}
-
-void frmUserMaster::movePrevious()
-{
-    if (m_position - 1 < 0) {
-        moveFirst();
-        return;
-    }
-    --m_position;
-    showRow();
-}
-
-void frmUserMaster::moveNext()
-{
-    if (m_position + 1 >= m_rows.size()) {
-        moveLast();
-        return;
-    }
-    ++m_position;
-    showRow();
-}
-
-void frmUserMaster::moveLast()
-{
-    if (m_rows.isEmpty()) {
-        m_position = -1;
+        break;
+    case RecordShown::NoneFromLast:
         clearBoxes();
-        return;
+        break;
     }
-    m_position = int(m_rows.size()) - 1;
-    showRow();
 }
 
 void frmUserMaster::add()
@@ -287,7 +260,7 @@ void frmUserMaster::remove()
         m_rows.removeAt(index);
         m_position = index - 1;
     }
-    moveNext();
+    move(RecordMove::Next);
 }
 
 void frmUserMaster::search()

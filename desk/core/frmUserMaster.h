@@ -27,10 +27,7 @@ private:
     void setEditMode(bool editing);
     void showRow();
     void clearBoxes();
-    void moveFirst();
-    void movePrevious();
-    void moveNext();
-    void moveLast();
+    void move(RecordMove move);
     void add();
     void modify();
     void save();

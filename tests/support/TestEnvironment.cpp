@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 
+#include "PostgresAdmin.h"
 #include "Store.h"
 
 #include <QDir>
@@ -22,26 +23,9 @@ QString adminUrl()
     return url;
 }
 
-// Runs a statement on the PostgreSQL server as its administrator (databases cannot be created in a
-// transaction nor prepared, so this goes around the store).
 void runAsAdmin(const QString& sql)
 {
-    const QUrl url(adminUrl());
-    const QString name = QStringLiteral("kelvra-test-admin");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        db.setHostName(url.host());
-        db.setPort(url.port(5432));
-        db.setUserName(url.userName());
-        db.setPassword(url.password());
-        db.setDatabaseName(url.path().mid(1));
-        if (!db.open())
-            qFatal("cannot reach the test PostgreSQL server: %s", qPrintable(db.lastError().text()));
-        QSqlQuery query(db);
-        if (!query.exec(sql))
-            qFatal("%s failed: %s", qPrintable(sql), qPrintable(query.lastError().text()));
-    }
-    QSqlDatabase::removeDatabase(name);
+    RunOnPostgresServer(adminUrl(), sql);
 }
 
 } // namespace
