@@ -98,16 +98,19 @@ Floor measureFloor(BenchStores& stores, Store::Engine engine, const QString& add
         documents << ChunkDocument(chunk.text);
     floor.posts = postFloor(address, documents);
 
+    // On a queue as full as the one dispatched, as its first pass finds it.
     auto store = stores.fresh(engine);
-    MessageQueueTable(*store).insertAll(
-        std::vector<QueuedMessage>(messages.begin(), messages.begin() + 2000));
+    MessageQueueTable(*store).insertAll(messages);
     timer.restart();
     QSqlQuery select =
         store->exec(QStringLiteral("SELECT nid, MobileNo, Message FROM MessageQueue WHERE Status = "
                                    "'Queued' ORDER BY nid LIMIT 2000"));
-    while (select.next()) {
-    }
-    store->exec(QStringLiteral("UPDATE MessageQueue SET Status = 'Sent' WHERE Status = 'Queued'"));
+    int last = 0;
+    while (select.next())
+        last = select.value(0).toInt();
+    store->exec(
+        QStringLiteral("UPDATE MessageQueue SET Status = 'Sent' WHERE Status = 'Queued' AND nid <= ?"),
+        {last});
     floor.selectUpdate = ms(timer.nsecsElapsed());
     std::printf(
         "  floor of a 2000-message pass: %.1f ms = %d POSTs through Qt Network %.1f ms + zlib %.1f ms + "
@@ -153,6 +156,11 @@ void measure(BenchStores& stores, Store::Engine engine, const QString& gatewaySi
     QList<PassTiming> passes;
     QElapsedTimer wall;
     double lastPassEnded = 0;
+    double loggedIn = -1;
+    QObject::connect(&server, &DispatchServer::stateChanged, [&] {
+        if (loggedIn < 0 && server.isDispatching())
+            loggedIn = double(wall.nsecsElapsed()) / 1e9;
+    });
     QObject::connect(&server, &DispatchServer::passTimed, [&](const PassTiming& timing) {
         passes << timing;
         lastPassEnded = double(wall.nsecsElapsed()) / 1e9;
@@ -178,9 +186,10 @@ void measure(BenchStores& stores, Store::Engine engine, const QString& gatewaySi
     QSqlQuery sent = store->exec(QStringLiteral("SELECT COUNT(*) FROM MessageQueue WHERE Status = 'Sent'"));
     sent.next();
     std::printf(
-        "  %d of %d \"Sent\" %.2f s after start-up, at the end of the last pass; server exit status %d "
-        "(targets: all within 12 s, each pass within 2x its floor)\n",
-        sent.value(0).toInt(), count, lastPassEnded, exitStatus);
+        "  %d of %d \"Sent\" at the end of the last pass: %.2f s after start-up, %.2f s after the login "
+        "started the timer; server exit status %d (targets: all within 12 s, each pass within 2x its "
+        "floor)\n",
+        sent.value(0).toInt(), count, lastPassEnded, lastPassEnded - loggedIn, exitStatus);
     std::fflush(stdout);
     gateway.terminate();
     gateway.waitForFinished();

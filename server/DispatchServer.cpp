@@ -50,7 +50,11 @@ public:
     }
     ~Busy()
     {
-        if (--m_server.m_busy == 0 && m_server.m_exitRequested && !m_server.m_finished)
+        if (--m_server.m_busy > 0)
+            return;
+        // A connection is kept only for the requests of one operation.
+        m_server.m_gateway.endSession();
+        if (m_server.m_exitRequested && !m_server.m_finished)
             m_server.finish(m_server.m_exitStatus, true);
     }
     Busy(const Busy&) = delete;

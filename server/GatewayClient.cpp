@@ -72,6 +72,7 @@ bool GatewayClient::parseResponse(const QByteArray& raw, bool closed, Reply* rep
     reply->status = statusLine.at(1).toInt();
     qsizetype contentLength = -1;
     bool chunked = false;
+    bool close = statusLine.first() == "HTTP/1.0";
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const qsizetype colon = lines.at(i).indexOf(':');
         if (colon < 0)
@@ -82,7 +83,10 @@ bool GatewayClient::parseResponse(const QByteArray& raw, bool closed, Reply* rep
             contentLength = value.toLongLong();
         else if (name == "transfer-encoding" && value.toLower().contains("chunked"))
             chunked = true;
+        else if (name == "connection")
+            close = value.toLower() == "close" ? true : (value.toLower() == "keep-alive" ? false : close);
     }
+    reply->keepAlive = !close && (chunked || contentLength >= 0);
     const QByteArray data = raw.mid(headerEnd + 4);
     if (chunked)
         return decodeChunked(data, &reply->body);
@@ -96,6 +100,10 @@ bool GatewayClient::parseResponse(const QByteArray& raw, bool closed, Reply* rep
     return closed; // no length given: the body runs to the end of the connection
 }
 
+GatewayClient::GatewayClient() = default;
+
+GatewayClient::~GatewayClient() = default;
+
 GatewayClient::Reply GatewayClient::get(const QByteArray& url)
 {
     return request(QByteArrayLiteral("GET"), url, {});
@@ -108,8 +116,14 @@ GatewayClient::Reply GatewayClient::post(const QByteArray& url, const QByteArray
 
 void GatewayClient::abort()
 {
-    if (m_current)
-        m_current->abort();
+    if (m_busy && m_socket)
+        m_socket->abort();
+}
+
+void GatewayClient::endSession()
+{
+    if (m_socket && !m_busy)
+        m_socket.reset();
 }
 
 GatewayClient::Reply GatewayClient::request(const QByteArray& method, const QByteArray& url,
@@ -124,7 +138,7 @@ GatewayClient::Reply GatewayClient::request(const QByteArray& method, const QByt
     const bool viaProxy = m_proxy.type() == QNetworkProxy::HttpProxy;
     QByteArray message = method + ' ' + (viaProxy ? url : target.path) +
                          QByteArrayLiteral(" HTTP/1.1\r\nHost: ") + target.hostHeader +
-                         QByteArrayLiteral("\r\nUser-Agent: Quaylink\r\nConnection: close\r\n");
+                         QByteArrayLiteral("\r\nUser-Agent: Quaylink\r\n");
     if (viaProxy && !m_proxy.user().isEmpty())
         message += QByteArrayLiteral("Proxy-Authorization: Basic ") +
                    (m_proxy.user() + u':' + m_proxy.password()).toUtf8().toBase64() +
@@ -134,9 +148,20 @@ GatewayClient::Reply GatewayClient::request(const QByteArray& method, const QByt
                    QByteArray::number(body.size()) + QByteArrayLiteral("\r\n");
     message += QByteArrayLiteral("\r\n") + body;
 
-    QTcpSocket socket;
-    socket.setProxy(QNetworkProxy::NoProxy);
-    m_current = &socket;
+    const QByteArray socketTarget =
+        viaProxy ? m_proxy.hostName().toUtf8() + ':' + QByteArray::number(m_proxy.port()) : target.hostHeader;
+    const bool reuse = m_socket && m_socketTarget == socketTarget &&
+                       m_socket->state() == QAbstractSocket::ConnectedState &&
+                       m_socket->bytesAvailable() == 0;
+    if (!reuse) {
+        m_socket = std::make_unique<QTcpSocket>();
+        m_socket->setProxy(QNetworkProxy::NoProxy);
+        m_socketTarget = socketTarget;
+    }
+    QTcpSocket& socket = *m_socket;
+    m_busy = true;
+    // Connections made here end with this request; the socket outlives it.
+    QObject context;
     QEventLoop loop;
     QTimer timeout;
     timeout.setSingleShot(true);
@@ -149,28 +174,29 @@ GatewayClient::Reply GatewayClient::request(const QByteArray& method, const QByt
         reply.error = error;
         loop.quit();
     };
-    QObject::connect(&socket, &QTcpSocket::connected, &loop, [&] {
+    QObject::connect(&socket, &QTcpSocket::connected, &context, [&] {
         socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         socket.write(message);
     });
-    QObject::connect(&socket, &QTcpSocket::readyRead, &loop, [&] {
+    QObject::connect(&socket, &QTcpSocket::readyRead, &context, [&] {
         received += socket.readAll();
         if (parseResponse(received, false, &reply)) {
             reply.delivered = true;
             finishWith({});
         }
     });
-    QObject::connect(&socket, &QTcpSocket::disconnected, &loop, [&] {
+    QObject::connect(&socket, &QTcpSocket::disconnected, &context, [&] {
         if (socket.isOpen() && socket.bytesAvailable() > 0)
             received += socket.readAll();
         if (parseResponse(received, true, &reply)) {
             reply.delivered = true;
+            reply.keepAlive = false;
             finishWith({});
         } else {
             finishWith(QStringLiteral("the connection closed without a complete reply"));
         }
     });
-    QObject::connect(&socket, &QTcpSocket::errorOccurred, &loop, [&](QAbstractSocket::SocketError error) {
+    QObject::connect(&socket, &QTcpSocket::errorOccurred, &context, [&](QAbstractSocket::SocketError error) {
         if (error == QAbstractSocket::RemoteHostClosedError)
             return; // handled by disconnected, which may still carry a whole reply
         finishWith(socket.errorString());
@@ -180,17 +206,21 @@ GatewayClient::Reply GatewayClient::request(const QByteArray& method, const QByt
     });
 
     timeout.start(m_timeoutMs);
-    if (viaProxy)
+    if (reuse) {
+        socket.write(message);
+    } else if (viaProxy) {
         socket.connectToHost(m_proxy.hostName(), m_proxy.port());
-    else
+    } else {
         socket.connectToHost(QString::fromUtf8(target.host), target.port);
+    }
     if (!done)
         loop.exec();
     if (!done) // the program is ending and the wait was cut short
         reply.error = QStringLiteral("request abandoned");
     if (!reply.error.isEmpty())
         reply.delivered = false;
-    m_current = nullptr;
-    socket.abort();
+    m_busy = false;
+    if (!reply.delivered || !reply.keepAlive)
+        m_socket.reset();
     return reply;
 }
