@@ -1,3 +1,4 @@
+#include "LocalGateway.h"
 #include "MessageQueueTable.h"
 #include "Store.h"
 #include "TestEnvironment.h"
@@ -15,56 +16,7 @@
 
 namespace {
 
-/// The real gateway-sim on a free loopback port, with its own accounts and log.
-class Gateway
-{
-public:
-    Gateway(TestEnvironment& env, const QStringList& faults = {},
-            const QString& accounts = QStringLiteral("demo demo 10000\n"))
-        : m_log(env.path(QStringLiteral("gateway-%1.log").arg(++s_count)))
-    {
-        const QString accountsFile = env.path(QStringLiteral("accounts-%1.txt").arg(s_count));
-        QFile file(accountsFile);
-        if (!file.open(QIODevice::WriteOnly) || file.write(accounts.toUtf8()) < 0)
-            qFatal("cannot write the accounts file");
-        file.close();
-        m_process.start(QStringLiteral(GATEWAY_SIM_EXE),
-                        QStringList{"--port", "0", "--accounts", accountsFile, "--log", m_log} + faults);
-        if (!m_process.waitForStarted() || !m_process.waitForReadyRead(20000))
-            qFatal("gateway-sim did not start");
-        const QString first = QString::fromUtf8(m_process.readLine()).trimmed();
-        if (!first.startsWith(QLatin1String("listening on ")))
-            qFatal("gateway-sim said: %s", qPrintable(first));
-        m_address = first.mid(13);
-    }
-    ~Gateway()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(10000))
-            m_process.kill();
-    }
-    QString address() const { return m_address; }
-
-    QList<QJsonObject> log(const QString& event) const
-    {
-        QFile file(m_log);
-        QList<QJsonObject> lines;
-        if (!file.open(QIODevice::ReadOnly))
-            return lines;
-        while (!file.atEnd()) {
-            const QJsonObject line = QJsonDocument::fromJson(file.readLine()).object();
-            if (line.value(QLatin1String("event")).toString() == event)
-                lines << line;
-        }
-        return lines;
-    }
-
-private:
-    static inline int s_count = 0;
-    QString m_log;
-    QString m_address;
-    QProcess m_process;
-};
+using Gateway = LocalGateway;
 
 struct ServerRun
 {
@@ -217,7 +169,7 @@ void TestQuaylinkEndToEnd::messagesTravelToTheGatewayAsQueued()
                    {QStringLiteral("+919812345672"), QStringLiteral("thirteen characters")},
                    {QStringLiteral("9812345673"), QString::fromLatin1("")},
                    {QStringLiteral("98123"), QStringLiteral("too short")}});
-    Gateway gateway(env);
+    Gateway gateway(QStringLiteral(GATEWAY_SIM_EXE), env);
     const ServerRun run = runServer(env, serverArguments(gateway, {}));
     QCOMPARE(run.err, QString());
     QCOMPARE(run.exitCode, 0);
@@ -258,7 +210,7 @@ void TestQuaylinkEndToEnd::passesTakeAtMost2000()
     TestEnvironment env;
     auto store = env.openStore();
     queue(*store, numbered(2500));
-    Gateway gateway(env, {}, QStringLiteral("demo demo 5000\n"));
+    Gateway gateway(QStringLiteral(GATEWAY_SIM_EXE), env, {}, QStringLiteral("demo demo 5000\n"));
     const ServerRun run = runServer(env, serverArguments(gateway, {}));
     QCOMPARE(run.exitCode, 0);
     const QList<QJsonObject> uploads = gateway.log(QStringLiteral("upload"));
@@ -277,7 +229,7 @@ void TestQuaylinkEndToEnd::balanceLimitsThePass()
     TestEnvironment env;
     auto store = env.openStore();
     queue(*store, numbered(5));
-    Gateway gateway(env, {}, QStringLiteral("demo demo 3\n"));
+    Gateway gateway(QStringLiteral(GATEWAY_SIM_EXE), env, {}, QStringLiteral("demo demo 3\n"));
     const ServerRun run = runServer(env, serverArguments(gateway, {}));
     // The balance is then 0: the server stops sending and ends unattended runs as not idle.
     QCOMPARE(run.exitCode, 1);
@@ -294,7 +246,7 @@ void TestQuaylinkEndToEnd::passOfEmptyTextsOnly()
     auto store = env.openStore();
     queue(*store, {{QStringLiteral("9812345670"), QString::fromLatin1("")},
                    {QStringLiteral("9812345671"), QString()}});
-    Gateway gateway(env);
+    Gateway gateway(QStringLiteral(GATEWAY_SIM_EXE), env);
     const ServerRun run = runServer(env, serverArguments(gateway, {}));
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.has(QStringLiteral("Sent: Failed 0 ")));
@@ -315,7 +267,7 @@ void TestQuaylinkEndToEnd::debitNotConfirmed()
     TestEnvironment env;
     auto store = env.openStore();
     queue(*store, numbered(4));
-    Gateway gateway(env, faults);
+    Gateway gateway(QStringLiteral(GATEWAY_SIM_EXE), env, faults);
     const ServerRun run = runServer(env, serverArguments(gateway, {}));
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.has(QStringLiteral("Message Sent but Balance not Deducted 4 , Contect to your vendor ")),
@@ -338,7 +290,7 @@ void TestQuaylinkEndToEnd::failedUploadReturnsRowsToTheQueue()
     TestEnvironment env;
     auto store = env.openStore();
     queue(*store, incompressible(30));
-    Gateway gateway(env, faults);
+    Gateway gateway(QStringLiteral(GATEWAY_SIM_EXE), env, faults);
     const ServerRun run = runServer(env, serverArguments(gateway, {}));
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.lines.contains(QStringLiteral("Send Fail!")));
@@ -358,7 +310,8 @@ void TestQuaylinkEndToEnd::chunkRepliesInAnyCase()
     TestEnvironment env;
     auto store = env.openStore();
     queue(*store, incompressible(20));
-    Gateway gateway(env, {QStringLiteral("--reply-case"), QStringLiteral("capitalised")});
+    Gateway gateway(QStringLiteral(GATEWAY_SIM_EXE), env,
+                    {QStringLiteral("--reply-case"), QStringLiteral("capitalised")});
     const ServerRun run = runServer(env, serverArguments(gateway, {}));
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(statuses(*store), (QMap<QString, int>{{QStringLiteral("Sent"), 20}}));
@@ -391,7 +344,7 @@ void TestQuaylinkEndToEnd::checkAndLoginReplies()
     TestEnvironment env;
     auto store = env.openStore();
     queue(*store, numbered(2));
-    Gateway gateway(env, faults);
+    Gateway gateway(QStringLiteral(GATEWAY_SIM_EXE), env, faults);
     const ServerRun run = runServer(env, serverArguments(gateway, {}));
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.has(line), qPrintable(run.lines.join(u'\n')));
@@ -405,7 +358,8 @@ void TestQuaylinkEndToEnd::passwordReachesTheGatewayIntact()
     auto store = env.openStore();
     queue(*store, numbered(1));
     const QString password = QStringLiteral("a+b&c=d?e#f%25g");
-    Gateway gateway(env, {}, QStringLiteral("broker%1 %2 100\n").arg(QStringLiteral("&1"), password));
+    Gateway gateway(QStringLiteral(GATEWAY_SIM_EXE), env, {},
+                    QStringLiteral("broker%1 %2 100\n").arg(QStringLiteral("&1"), password));
     const ServerRun run =
         runServer(env, QStringList{"--headless", "--connect", "--user", "broker&1", "--password", password,
                                    "--server", "9", "--gateway", gateway.address(), "--exit-when-idle"});
@@ -466,8 +420,9 @@ void TestQuaylinkEndToEnd::serverKilledDuringAPassLeavesRowsDeleted()
     TestEnvironment env;
     auto store = env.openStore();
     queue(*store, numbered(3));
-    Gateway gateway(env, {QStringLiteral("--delay-ms"), QStringLiteral("20000"),
-                          QStringLiteral("--delay-page"), QStringLiteral("chunk")});
+    Gateway gateway(QStringLiteral(GATEWAY_SIM_EXE), env,
+                    {QStringLiteral("--delay-ms"), QStringLiteral("20000"), QStringLiteral("--delay-page"),
+                     QStringLiteral("chunk")});
     QProcess server;
     server.setProcessEnvironment(env.processEnvironment());
     server.start(QStringLiteral(QUAYLINK_EXE), serverArguments(gateway, {}));
@@ -490,8 +445,9 @@ void TestQuaylinkEndToEnd::serverEndedDuringAPassRequeuesItsRows()
     TestEnvironment env;
     auto store = env.openStore();
     queue(*store, incompressible(30));
-    Gateway gateway(env, {QStringLiteral("--delay-ms"), QStringLiteral("1500"),
-                          QStringLiteral("--delay-page"), QStringLiteral("chunk")});
+    Gateway gateway(QStringLiteral(GATEWAY_SIM_EXE), env,
+                    {QStringLiteral("--delay-ms"), QStringLiteral("1500"), QStringLiteral("--delay-page"),
+                     QStringLiteral("chunk")});
     QProcess server;
     server.setProcessEnvironment(env.processEnvironment());
     server.start(QStringLiteral(QUAYLINK_EXE), serverArguments(gateway, {}));

@@ -1,0 +1,52 @@
+#include "LocalGateway.h"
+
+#include "TestEnvironment.h"
+
+#include <QFile>
+#include <QJsonDocument>
+
+namespace {
+int s_count = 0;
+}
+
+LocalGateway::LocalGateway(const QString& executable, TestEnvironment& env, const QStringList& faults,
+                           const QString& accounts)
+    : m_log(env.path(QStringLiteral("gateway-%1.log").arg(++s_count)))
+{
+    const QString accountsFile = env.path(QStringLiteral("accounts-%1.txt").arg(s_count));
+    QFile file(accountsFile);
+    if (!file.open(QIODevice::WriteOnly) || file.write(accounts.toUtf8()) < 0)
+        qFatal("cannot write the accounts file");
+    file.close();
+    m_process.start(executable,
+                    QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--accounts"),
+                                accountsFile, QStringLiteral("--log"), m_log} +
+                        faults);
+    if (!m_process.waitForStarted() || !m_process.waitForReadyRead(20000))
+        qFatal("gateway-sim did not start");
+    const QString first = QString::fromUtf8(m_process.readLine()).trimmed();
+    if (!first.startsWith(QLatin1String("listening on ")))
+        qFatal("gateway-sim said: %s", qPrintable(first));
+    m_address = first.mid(13);
+}
+
+LocalGateway::~LocalGateway()
+{
+    m_process.terminate();
+    if (!m_process.waitForFinished(10000))
+        m_process.kill();
+}
+
+QList<QJsonObject> LocalGateway::log(const QString& event) const
+{
+    QFile file(m_log);
+    QList<QJsonObject> lines;
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    while (!file.atEnd()) {
+        const QJsonObject line = QJsonDocument::fromJson(file.readLine()).object();
+        if (line.value(QLatin1String("event")).toString() == event)
+            lines << line;
+    }
+    return lines;
+}

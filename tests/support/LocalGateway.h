@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+class TestEnvironment;
+
+/// The real gateway-sim on a free loopback port, with its own accounts file and JSON-lines log.
+class LocalGateway
+{
+public:
+    LocalGateway(const QString& executable, TestEnvironment& env, const QStringList& faults = {},
+                 const QString& accounts = QStringLiteral("demo demo 10000\n"));
+    ~LocalGateway();
+
+    LocalGateway(const LocalGateway&) = delete;
+    LocalGateway& operator=(const LocalGateway&) = delete;
+
+    /// "127.0.0.1:PORT", as quaylink's --gateway takes it.
+    QString address() const { return m_address; }
+
+    /// The log lines of one event ("request", "message", "upload", "debit"), in order.
+    QList<QJsonObject> log(const QString& event) const;
+
+private:
+    QString m_log;
+    QString m_address;
+    QProcess m_process;
+};
