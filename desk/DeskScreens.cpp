@@ -1,6 +1,7 @@
 #include "DeskScreens.h"
 
 #include "ClientScreens.h"
+#include "ConfirmationScreens.h"
 #include "CoreScreens.h"
 
 ScreenCatalog makeDeskScreens(DeskSession& session, Prompter& prompter)
@@ -8,5 +9,6 @@ ScreenCatalog makeDeskScreens(DeskSession& session, Prompter& prompter)
     ScreenCatalog catalog;
     addCoreScreens(catalog, session, prompter);
     addClientScreens(catalog, session, prompter);
+    addConfirmationScreens(catalog, session, prompter);
     return catalog;
 }

@@ -1,5 +1,6 @@
 #include "Command.h"
 #include "CommandLine.h"
+#include "ConfirmCommand.h"
 #include "DeskApplication.h"
 #include "DeskScreens.h"
 #include "DeskSession.h"
@@ -19,6 +20,7 @@ CommandLine makeCommandLine()
 {
     CommandLine commandLine(QStringLiteral("brisant"));
     commandLine.addCommand(std::make_unique<InitStoreCommand>());
+    commandLine.addCommand(std::make_unique<ConfirmCommand>());
     return commandLine;
 }
 

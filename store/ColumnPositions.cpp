@@ -16,9 +16,10 @@ ColumnPositions::ColumnPositions(const Store& store)
 
 std::optional<ColumnPositions::Row> ColumnPositions::read(const QString& cd) const
 {
-    QSqlQuery query = m_store.exec(QStringLiteral("SELECT clientcode, script_name, rate, qty, bs_state, monthnm, "
-                                                  "opttype, optval FROM bnfconfigure WHERE cd = ?"),
-                                   {cd});
+    QSqlQuery query =
+        m_store.exec(QStringLiteral("SELECT clientcode, script_name, rate, qty, bs_state, monthnm, "
+                                    "opttype, optval FROM bnfconfigure WHERE cd = ?"),
+                     {cd});
     if (!query.next())
         return std::nullopt;
     Row row;
@@ -42,8 +43,8 @@ bool ColumnPositions::write(const QString& cd, const QList<int>& values) const
     if (assignments.isEmpty())
         return read(cd).has_value();
     bound << cd;
-    QSqlQuery query =
-        m_store.exec(QStringLiteral("UPDATE bnfconfigure SET %1 WHERE cd = ?").arg(assignments.join(QStringLiteral(", "))),
-                     bound);
+    QSqlQuery query = m_store.exec(
+        QStringLiteral("UPDATE bnfconfigure SET %1 WHERE cd = ?").arg(assignments.join(QStringLiteral(", "))),
+        bound);
     return query.numRowsAffected() > 0;
 }

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class CashTradeTable;
 class DeskSession;
 
 /// Which cash-market screen: BSE (bar-delimited first, rate in paise) or NSE (comma first, flag 1/2).
@@ -51,13 +52,14 @@ public:
     /// As the screen opens: empties the staging table and loads the column positions.
     void open();
     /// Loads the five column positions again (after the settings dialog closes). Throws StoreError
-    /// when the row is missing or a position is empty.
+    /// when the row is missing or a position is empty or negative.
     void loadPositions();
     const ColumnPositions::Row& positions() const { return m_positions; }
 
     /// "Read File(s)": empties the staging table, then stages every line of the files in the order
     /// given, in one transaction. progress is called now and then with the bytes read so far and in
-    /// all; the screens let their window events run there.
+    /// all; the screens let their window events run there. A store failure rolls the whole read back
+    /// (the staging table keeps what it held) and throws StoreError.
     CashReadReport readFiles(const QStringList& files,
                              const std::function<void(qint64 done, qint64 total)>& progress = {});
 
@@ -81,7 +83,11 @@ public:
     int send(const QList<QueueGridRow>& grid);
 
 private:
+    class FileReader;
+    CashTradeTable table() const;
+
     DeskSession& m_session;
     CashExchange m_exchange;
     ColumnPositions::Row m_positions{};
+    bool m_positionsLoaded = false;
 };

@@ -118,8 +118,8 @@ void TestMdiMain::menuHasEveryEntryInOrder()
 void TestMdiMain::enabledEntriesAreTheScreensBuiltSoFar()
 {
     // Each later screen turns its entry on here.
-    const QStringList expected = {"m_mast_user", "m_mast_party", "m_util_config", "mnu_bkp",
-                                  "mnu_Bankdetails"};
+    const QStringList expected = {"m_sms_bse",     "m_sms_nse", "m_mast_user",    "m_mast_party",
+                                  "m_util_config", "mnu_bkp",   "mnu_Bankdetails"};
     QStringList enabled;
     const auto menus = m_main->menuBar()->actions();
     for (QAction* top : menus) {
@@ -212,7 +212,9 @@ void TestMdiMain::savedFileTypeTakesEffectAtTheNextOpening()
     catalog.add(QStringLiteral("frmorinBSE"), [] { return new QWidget; });
     mdimain main(*m_session, m_prompter, catalog);
     auto* bse = main.findChild<QAction*>(QStringLiteral("m_sms_bse"));
-    QVERIFY(!bse->isEnabled()); // ODIN is delivered and its screen is not in this catalog
+    bse->trigger(); // ODIN is delivered
+    QVERIFY(main.screen(QStringLiteral("frmBseParse")));
+    QVERIFY(!main.screen(QStringLiteral("frmorinBSE")));
 
     main.openScreen(QStringLiteral("frmProxyConfig"));
     auto* config = main.screen(QStringLiteral("frmProxyConfig"));

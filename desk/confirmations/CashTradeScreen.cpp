@@ -1,0 +1,328 @@
+#include "CashTradeScreen.h"
+
+#include "DeskSession.h"
+#include "MessageQueueTable.h"
+#include "Prompter.h"
+#include "Store.h"
+#include "dlgbseconfig.h"
+#include "dlgnseconfig.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+const QString kMsf1Format = QStringLiteral("       |  Client Code        | Script Name                | Rate "
+                                           "               | Qty           |   Buy / Sale");
+const QString kMsf2BseFormat =
+    QStringLiteral("                         |  Client Code        | Script Name         "
+                   "       | Amount    |   Buy / Sale | Count      |  Avg. Rate");
+const QString kMsf2NseFormat =
+    QStringLiteral("                     |  Client Code        | Script Name           "
+                   "     | Amount    |   Buy / Sale | Count       | Avg Rate   ");
+const QString kMsfMessageFormat =
+    QStringLiteral("*   | Mobile No.      | Message") + QString(90, QLatin1Char(' '));
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    return button;
+}
+
+QTableWidget* makeGrid(QWidget* parent, const char* name)
+{
+    auto* grid = new QTableWidget(parent);
+    grid->setObjectName(QLatin1String(name));
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->verticalHeader()->setVisible(false);
+    grid->horizontalHeader()->setStretchLastSection(true);
+    grid->setWordWrap(false);
+    return grid;
+}
+
+/// Bars separate the columns of a format; each column is as wide as its text, blanks included.
+void applyFormat(QTableWidget* grid, const QString& format)
+{
+    const QStringList cells = format.split(QLatin1Char('|'));
+    QStringList headers;
+    for (const QString& cell : cells)
+        headers << cell.trimmed();
+    grid->setRowCount(0);
+    grid->setColumnCount(int(cells.size()));
+    grid->setHorizontalHeaderLabels(headers);
+    const QFontMetrics metrics(grid->font());
+    for (int column = 0; column < cells.size(); ++column)
+        grid->setColumnWidth(column, metrics.horizontalAdvance(cells[column]) + 8);
+}
+
+/// Replaces the rows under the header; each row starts with the fixed first column.
+void fillGrid(QTableWidget* grid, const QList<QStringList>& rows)
+{
+    grid->setRowCount(0);
+    const int named = grid->columnCount();
+    qsizetype columns = named;
+    for (const QStringList& row : rows)
+        columns = std::max(columns, row.size());
+    // Columns of the stored query beyond those the header names are shown without a caption.
+    grid->setColumnCount(int(columns));
+    for (int column = named; column < columns; ++column)
+        grid->setHorizontalHeaderItem(column, new QTableWidgetItem(QString()));
+    grid->setUpdatesEnabled(false);
+    grid->setRowCount(int(rows.size()));
+    const QBrush fixed = grid->palette().button();
+    for (int r = 0; r < rows.size(); ++r) {
+        for (int c = 0; c < rows[r].size(); ++c) {
+            auto* item = new QTableWidgetItem(rows[r][c]);
+            if (c == 0) {
+                item->setBackground(fixed);
+                item->setFlags(Qt::ItemIsEnabled);
+            }
+            grid->setItem(r, c, item);
+        }
+    }
+    grid->setUpdatesEnabled(true);
+}
+
+QString cellText(const QTableWidget* grid, int row, int column)
+{
+    const QTableWidgetItem* item = grid->item(row, column);
+    return item ? item->text() : QString();
+}
+
+} // namespace
+
+CashTradeScreen::CashTradeScreen(const char* name, const QString& caption, DeskSession& session,
+                                 Prompter& prompter, CashExchange exchange, QWidget* parent)
+    : QWidget(parent)
+    , m_session(session)
+    , m_prompter(prompter)
+    , m_engine(session, exchange)
+{
+    setObjectName(QLatin1String(name));
+    setWindowTitle(caption);
+
+    List1 = new QListWidget(this);
+    List1->setObjectName(QStringLiteral("List1"));
+    auto* lblfiles = new QLabel(QStringLiteral("File Name(s) :"), this);
+    lblfiles->setBuddy(List1);
+    cmdbrow = makeButton(this, "cmdbrow", QStringLiteral("..."));
+    cmdReadFile = makeButton(this, "cmdReadFile", QStringLiteral("&Read File(s)"));
+    txtprefix = new QLineEdit(this);
+    txtprefix->setObjectName(QStringLiteral("txtprefix"));
+    txtprefix->setMaxLength(60);
+    auto* lblprefix = new QLabel(QStringLiteral("Prefix :"), this);
+    lblprefix->setBuddy(txtprefix);
+    cmdGenMessage = makeButton(this, "cmdGenMessage", QStringLiteral("&Generate Message"));
+    cmdSendMessage = makeButton(this, "cmdSendMessage", QStringLiteral("&Send Message"));
+    cmdConfigure = makeButton(this, "cmdConfigure", QStringLiteral("Configure"));
+
+    SSTab1 = new QTabWidget(this);
+    SSTab1->setObjectName(QStringLiteral("SSTab1"));
+    msf1 = makeGrid(SSTab1, "msf1");
+    msf2 = makeGrid(SSTab1, "msf2");
+    msfmessage = makeGrid(SSTab1, "msfmessage");
+    SSTab1->addTab(msf1, QStringLiteral("Transaction Wise Data"));
+    SSTab1->addTab(msf2, QStringLiteral("Summarized Data"));
+    SSTab1->addTab(msfmessage, QStringLiteral("Message"));
+    applyFormat(msf1, kMsf1Format);
+    applyFormat(msf2, exchange == CashExchange::Bse ? kMsf2BseFormat : kMsf2NseFormat);
+    applyFormat(msfmessage, kMsfMessageFormat);
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setRange(0, 1000);
+    ProgressBar1->setVisible(false);
+
+    auto* top = new QGridLayout;
+    top->addWidget(lblfiles, 0, 0, Qt::AlignTop);
+    top->addWidget(List1, 0, 1);
+    top->addWidget(cmdbrow, 0, 2, Qt::AlignTop);
+    top->addWidget(lblprefix, 1, 0);
+    top->addWidget(txtprefix, 1, 1);
+    List1->setMaximumHeight(110);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdReadFile);
+    buttons->addWidget(cmdGenMessage);
+    buttons->addWidget(cmdSendMessage);
+    buttons->addWidget(cmdConfigure);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(buttons);
+    layout->addWidget(SSTab1, 1);
+    layout->addWidget(ProgressBar1);
+    resize(760, 520);
+
+    connect(List1, &QListWidget::itemDoubleClicked, this, [](QListWidgetItem* item) { delete item; });
+    connect(cmdbrow, &QPushButton::clicked, this, &CashTradeScreen::browse);
+    connect(cmdReadFile, &QPushButton::clicked, this, &CashTradeScreen::readFiles);
+    connect(cmdGenMessage, &QPushButton::clicked, this, &CashTradeScreen::generateMessages);
+    connect(cmdSendMessage, &QPushButton::clicked, this, &CashTradeScreen::sendMessages);
+    connect(cmdConfigure, &QPushButton::clicked, this, &CashTradeScreen::configure);
+
+    try {
+        m_engine.open();
+    } catch (const StoreError& error) {
+        reportStoreError(error.message());
+    }
+}
+
+void CashTradeScreen::GetFiles(const QStringList& files)
+{
+    List1->addItems(files);
+}
+
+void CashTradeScreen::closeEvent(QCloseEvent* event)
+{
+    // A read lets window events run; the screen must outlive it.
+    if (m_busy)
+        event->ignore();
+    else
+        event->accept();
+}
+
+void CashTradeScreen::browse()
+{
+    auto* dialog = new dlgFileBrowse(window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->SetParent(this);
+    // The dialog belongs to the main window and must not hand files to a screen that is gone.
+    connect(this, &QObject::destroyed, dialog, &QDialog::close);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->show();
+}
+
+void CashTradeScreen::readFiles()
+{
+    QStringList files;
+    for (int row = 0; row < List1->count(); ++row)
+        files << List1->item(row)->text();
+    msf1->setRowCount(0);
+    msf2->setRowCount(0);
+
+    setBusy(true);
+    CashReadReport report;
+    try {
+        report = m_engine.readFiles(files, [this](qint64 done, qint64 total) {
+            ProgressBar1->setValue(total > 0 ? int(std::min<qint64>(done, total) * 1000 / total) : 0);
+            QCoreApplication::processEvents();
+        });
+    } catch (const StoreError& error) {
+        // The read is one transaction: nothing of it is staged, so the list stays for another try.
+        setBusy(false);
+        reportStoreError(error.message());
+        showStaged(false);
+        return;
+    }
+    setBusy(false);
+
+    List1->clear();
+    showStaged();
+    for (const QString& error : std::as_const(report.conversionErrors))
+        m_prompter.message({error, QString(), PromptMessage::Icon::None, PromptMessage::Buttons::Ok});
+    if (!report.problems.isEmpty()) {
+        m_prompter.message({QStringLiteral("These lines could not be read:\n") + report.problems.join(u'\n'),
+                            windowTitle(), PromptMessage::Icon::Warning, PromptMessage::Buttons::Ok});
+    }
+}
+
+void CashTradeScreen::showStaged(bool reportFailure)
+{
+    try {
+        QList<QStringList> trades = m_engine.stagedTrades();
+        for (QStringList& trade : trades)
+            trade.prepend(QString());
+        fillGrid(msf1, trades);
+        fillGrid(msf2, m_engine.summary());
+    } catch (const StoreError& error) {
+        if (reportFailure)
+            reportStoreError(error.message());
+    }
+}
+
+void CashTradeScreen::generateMessages()
+{
+    msfmessage->setRowCount(0);
+    try {
+        const QList<QueueGridRow> messages = m_engine.generate(txtprefix->text());
+        QList<QStringList> rows;
+        rows.reserve(messages.size());
+        for (const QueueGridRow& message : messages)
+            rows.append({QString(), message.mobileNo, message.message});
+        fillGrid(msfmessage, rows);
+    } catch (const StoreError& error) {
+        reportStoreError(error.message());
+    }
+}
+
+void CashTradeScreen::sendMessages()
+{
+    QList<QueueGridRow> rows;
+    for (int row = 0; row < msfmessage->rowCount(); ++row)
+        rows.append({cellText(msfmessage, row, 1), cellText(msfmessage, row, 2)});
+    try {
+        m_engine.send(rows);
+    } catch (const QueueWriteError& error) {
+        // The messages before the failure stay queued; a second press would queue them again.
+        reportStoreError(QStringLiteral("%1\n\n%2 message(s) were queued before the failure.")
+                             .arg(error.message())
+                             .arg(error.queued()));
+        return;
+    } catch (const StoreError& error) {
+        reportStoreError(error.message());
+        return;
+    }
+    m_prompter.message({QStringLiteral("Message has been sent in Queue"), QString(),
+                        PromptMessage::Icon::None, PromptMessage::Buttons::Ok});
+}
+
+void CashTradeScreen::configure()
+{
+    Store& store = m_session.StoreConnection();
+    QDialog* dialog = nullptr;
+    if (m_engine.exchange() == CashExchange::Bse)
+        dialog = new dlgbseconfig(store, m_prompter, window());
+    else
+        dialog = new dlgnseconfig(store, m_prompter, window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    connect(dialog, &QDialog::finished, this, [this] {
+        try {
+            m_engine.loadPositions();
+        } catch (const StoreError& error) {
+            reportStoreError(error.message());
+        }
+    });
+    dialog->show();
+}
+
+void CashTradeScreen::setBusy(bool busy)
+{
+    m_busy = busy;
+    const std::initializer_list<QWidget*> controls = {List1,         cmdbrow,        cmdReadFile, txtprefix,
+                                                      cmdGenMessage, cmdSendMessage, cmdConfigure};
+    for (QWidget* control : controls)
+        control->setEnabled(!busy);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setVisible(busy);
+}
+
+void CashTradeScreen::reportStoreError(const QString& message)
+{
+    m_prompter.message({message, windowTitle(), PromptMessage::Icon::Critical, PromptMessage::Buttons::Ok});
+}

@@ -1,0 +1,155 @@
+#include "ColumnPositionsDialog.h"
+
+#include "ColumnPositions.h"
+#include "Prompter.h"
+#include "Store.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <limits>
+
+namespace {
+
+const QString kClose = QStringLiteral("CLOSE");
+const QString kCancel = QStringLiteral("CANCEL");
+
+} // namespace
+
+QString ColumnPositionsDialog::labelCaption(int k)
+{
+    static const QStringList captions = {
+        QStringLiteral("Client Code :"), QStringLiteral("Script Name :"),       QStringLiteral("Rate :"),
+        QStringLiteral("Quantity :"),    QStringLiteral("Buy / Sale Status :"), QStringLiteral("Month :"),
+        QStringLiteral("Option Type :"), QStringLiteral("Option Value :")};
+    return captions.value(k);
+}
+
+ColumnPositionsDialog::ColumnPositionsDialog(const Layout& layout, Store& store, Prompter& prompter,
+                                             QWidget* owner)
+    : QDialog(owner)
+    , m_store(store)
+    , m_prompter(prompter)
+    , m_cd(layout.cd)
+    , OKButton(new QPushButton(QStringLiteral("OK"), this))
+    , CancelButton(new QPushButton(QStringLiteral("&Close"), this))
+{
+    setObjectName(QLatin1String(layout.name));
+    setWindowTitle(layout.caption);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+
+    auto* heading = new QLabel(layout.heading, this);
+    heading->setObjectName(QStringLiteral("lblheading"));
+    auto* grid = new QGridLayout;
+    grid->addWidget(heading, 0, 1);
+    for (int k = 0; k < layout.count && k < ColumnPositions::kCount; ++k) {
+        auto* box = new QLineEdit(this);
+        box->setObjectName(QStringLiteral("txtcolno_%1").arg(k));
+        auto* label = new QLabel(labelCaption(k), this);
+        label->setObjectName(QStringLiteral("Label1_%1").arg(k));
+        label->setBuddy(box);
+        grid->addWidget(label, k + 1, 0);
+        grid->addWidget(box, k + 1, 1);
+        txtcolno << box;
+        Label1 << label;
+        connect(box, &QLineEdit::textChanged, this, [this] {
+            if (!m_loading)
+                CancelButton->setText(kCancel);
+        });
+    }
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(OKButton);
+    buttons->addWidget(CancelButton);
+    buttons->addStretch();
+    auto* main = new QHBoxLayout(this);
+    main->addLayout(grid);
+    main->addLayout(buttons);
+    OKButton->setDefault(true);
+
+    connect(OKButton, &QPushButton::clicked, this, &ColumnPositionsDialog::save);
+    connect(CancelButton, &QPushButton::clicked, this, &ColumnPositionsDialog::closeOrCancel);
+
+    load();
+}
+
+void ColumnPositionsDialog::load()
+{
+    std::optional<ColumnPositions::Row> row;
+    bool failed = false;
+    try {
+        row = ColumnPositions(m_store).read(m_cd);
+    } catch (const StoreError& error) {
+        reportStoreError(error.message());
+        failed = true;
+    }
+    m_loading = true;
+    for (int k = 0; k < txtcolno.size(); ++k) {
+        const std::optional<int> value = row ? (*row)[size_t(k)] : std::nullopt;
+        txtcolno[k]->setText(value ? QString::number(*value) : QString());
+    }
+    m_loading = false;
+    CancelButton->setText(kClose);
+    if (!row && !failed)
+        reportMissingRow();
+}
+
+void ColumnPositionsDialog::save()
+{
+    QList<int> values;
+    for (int k = 0; k < txtcolno.size(); ++k) {
+        bool ok = false;
+        const int value = txtcolno[k]->text().trimmed().toInt(&ok);
+        // The readers take a position as a 16-bit whole number; anything else would make them
+        // read the wrong field or fail on load.
+        if (!ok || value < 0 || value > std::numeric_limits<qint16>::max()) {
+            QString name = Label1[k]->text();
+            name.remove(QLatin1Char(':'));
+            m_prompter.message({QStringLiteral("\"%1\" must be a column number: a whole number from 0 to %2.")
+                                    .arg(name.trimmed())
+                                    .arg(std::numeric_limits<qint16>::max()),
+                                windowTitle(), PromptMessage::Icon::Warning, PromptMessage::Buttons::Ok});
+            txtcolno[k]->setFocus();
+            txtcolno[k]->selectAll();
+            return;
+        }
+        values << value;
+    }
+    try {
+        if (!ColumnPositions(m_store).write(m_cd, values)) {
+            reportMissingRow();
+            return;
+        }
+    } catch (const StoreError& error) {
+        reportStoreError(error.message());
+        return;
+    }
+    // Shows what is stored now, as a reading screen will take it.
+    load();
+}
+
+void ColumnPositionsDialog::closeOrCancel()
+{
+    if (CancelButton->text() == kCancel)
+        load();
+    else
+        reject();
+}
+
+void ColumnPositionsDialog::reportMissingRow()
+{
+    m_prompter.message(
+        {QStringLiteral("The column positions of row \"%1\" are missing from the settings; nothing can be "
+                        "shown or saved.")
+             .arg(m_cd),
+         windowTitle(), PromptMessage::Icon::Warning, PromptMessage::Buttons::Ok});
+}
+
+void ColumnPositionsDialog::reportStoreError(const QString& message)
+{
+    m_prompter.message({message, windowTitle(), PromptMessage::Icon::Critical, PromptMessage::Buttons::Ok});
+}

@@ -1,0 +1,125 @@
+#include "ConfirmCommand.h"
+
+#include "CashConfirmations.h"
+#include "DeskSession.h"
+#include "Store.h"
+#include "UserTable.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// The kinds of trade file that have an engine so far; the others follow with their screens.
+const QStringList kBuiltKinds = {QStringLiteral("bse"), QStringLiteral("nse")};
+
+} // namespace
+
+void ConfirmCommand::configure(QCommandLineParser& parser) const
+{
+    parser.setApplicationDescription(summary());
+    parser.addOption({QStringLiteral("prefix"), QStringLiteral("the text that begins every message"),
+                      QStringLiteral("TEXT")});
+    parser.addOption({QStringLiteral("layout"), QStringLiteral("netpos only: qty-avg or qty-amt-avg"),
+                      QStringLiteral("LAYOUT")});
+    parser.addOption({QStringLiteral("user"),
+                      QStringLiteral("the desk user stamped on queued messages (admin)"),
+                      QStringLiteral("NAME"), QStringLiteral("admin")});
+    parser.addOption({QStringLiteral("send"), QStringLiteral("queue the messages (\"Send Message\")")});
+    parser.addPositionalArgument(
+        QStringLiteral("KIND"),
+        QStringLiteral("the kind of trade file: %1").arg(kBuiltKinds.join(QStringLiteral(", "))));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("trade files, read in this order"),
+                                 QStringLiteral("FILE..."));
+}
+
+QString ConfirmCommand::escapeText(const QString& text)
+{
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'\\':
+            escaped += QStringLiteral("\\\\");
+            break;
+        case u'\t':
+            escaped += QStringLiteral("\\t");
+            break;
+        case u'\r':
+            escaped += QStringLiteral("\\r");
+            break;
+        case u'\n':
+            escaped += QStringLiteral("\\n");
+            break;
+        default:
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& context)
+{
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.isEmpty())
+        throw UsageError(QStringLiteral("confirm needs the kind of trade file: %1")
+                             .arg(kBuiltKinds.join(QStringLiteral(", "))));
+    const QString kind = arguments.first();
+    if (!kBuiltKinds.contains(kind))
+        throw UsageError(QStringLiteral("confirm %1 is not available; the kinds available are %2")
+                             .arg(kind, kBuiltKinds.join(QStringLiteral(", "))));
+    if (parser.isSet(QStringLiteral("layout")))
+        throw UsageError(QStringLiteral("--layout is for netpos only"));
+    const QStringList files = arguments.mid(1);
+    if (files.isEmpty())
+        throw UsageError(QStringLiteral("confirm %1 needs at least one trade file").arg(kind));
+
+    // Checked before anything is staged, so that a mistyped name leaves the staging table as it was.
+    for (const QString& file : files) {
+        const QFileInfo info(file);
+        if (!info.isFile() || !info.isReadable())
+            throw std::runtime_error(
+                QStringLiteral("the trade file %1 does not exist or cannot be read").arg(file).toStdString());
+    }
+
+    Store& store = context.store();
+    const QString user = parser.value(QStringLiteral("user"));
+    if (!UserTable(store).find(user))
+        throw std::runtime_error(
+            QStringLiteral("the desk user %1 is not in UserMaster").arg(user).toStdString());
+
+    DeskSession session(store);
+    session.LoadStartupSettings();
+    session.setCurrentUserName(user);
+    CashConfirmations engine(session, kind == QLatin1String("bse") ? CashExchange::Bse : CashExchange::Nse);
+    engine.loadPositions();
+
+    const CashReadReport report = engine.readFiles(files);
+    QTextStream& err = context.err();
+    for (const QString& error : report.conversionErrors)
+        err << error << Qt::endl;
+    for (const QString& problem : report.problems)
+        err << problem << Qt::endl;
+    for (const QString& code : engine.missingClientCodes())
+        err << QStringLiteral("Not Found: %1").arg(code) << Qt::endl;
+
+    // The screen's Prefix box holds no more than this; the command gives the texts the screen would.
+    constexpr qsizetype kPrefixLength = 60;
+    QString prefix = parser.value(QStringLiteral("prefix"));
+    if (prefix.size() > kPrefixLength) {
+        prefix.truncate(kPrefixLength);
+        err << QStringLiteral("the prefix is cut to its first %1 characters, as the Prefix box takes no more")
+                   .arg(kPrefixLength)
+            << Qt::endl;
+    }
+    const QList<QueueGridRow> grid = engine.generate(prefix);
+    QTextStream& out = context.out();
+    for (const QueueGridRow& row : grid)
+        out << escapeText(row.mobileNo) << u'\t' << escapeText(row.message) << u'\n';
+    out.flush();
+
+    if (parser.isSet(QStringLiteral("send"))) {
+        engine.send(grid);
+        err << QStringLiteral("Message has been sent in Queue") << Qt::endl;
+    }
+    return 0;
+}

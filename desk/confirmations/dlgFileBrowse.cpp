@@ -1,0 +1,163 @@
+#include "dlgFileBrowse.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStorageInfo>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;
+
+QListWidget* makeList(QWidget* parent, const char* name)
+{
+    auto* list = new QListWidget(parent);
+    list->setObjectName(QLatin1String(name));
+    return list;
+}
+
+} // namespace
+
+dlgFileBrowse::dlgFileBrowse(QWidget* owner)
+    : QDialog(owner)
+    , Drive1(new QComboBox(this))
+    , lblfolder(new QLabel(this))
+    , Dir1(makeList(this, "Dir1"))
+    , File1(makeList(this, "File1"))
+    , List1(makeList(this, "List1"))
+    , OKButton(new QPushButton(QStringLiteral("OK"), this))
+    , CancelButton(new QPushButton(QStringLiteral("Close"), this))
+{
+    setObjectName(QStringLiteral("dlgFileBrowse"));
+    setWindowTitle(QStringLiteral("File Browser"));
+    Drive1->setObjectName(QStringLiteral("Drive1"));
+    lblfolder->setObjectName(QStringLiteral("lblfolder"));
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+
+    auto* browse = new QVBoxLayout;
+    browse->addWidget(Drive1);
+    browse->addWidget(lblfolder);
+    browse->addWidget(Dir1);
+    auto* lists = new QHBoxLayout;
+    lists->addLayout(browse);
+    lists->addWidget(File1);
+    lists->addWidget(List1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(OKButton);
+    buttons->addWidget(CancelButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(lists);
+    layout->addLayout(buttons);
+    resize(720, 360);
+
+    fillDrives();
+    connect(Drive1, &QComboBox::currentIndexChanged, this, &dlgFileBrowse::driveChosen);
+    connect(Dir1, &QListWidget::activated, this, [this](const QModelIndex& index) {
+        // Later, because the new folder replaces the very item the list is still handling.
+        const QString path = index.data(kPathRole).toString();
+        QMetaObject::invokeMethod(
+            this, [this, path] { setCurrentFolder(path); }, Qt::QueuedConnection);
+    });
+    connect(File1, &QListWidget::itemDoubleClicked, this, &dlgFileBrowse::fileChosen);
+    connect(List1, &QListWidget::itemDoubleClicked, this, [](QListWidgetItem* item) { delete item; });
+    connect(OKButton, &QPushButton::clicked, this, &dlgFileBrowse::handOver);
+    connect(CancelButton, &QPushButton::clicked, this, &dlgFileBrowse::reject);
+
+    setCurrentFolder(QDir::currentPath());
+}
+
+void dlgFileBrowse::fillDrives()
+{
+    // Linux has no drive letters: the roots of the mounted volumes stand in for them.
+    QStringList roots{QDir::rootPath()};
+    const auto volumes = QStorageInfo::mountedVolumes();
+    for (const QStorageInfo& volume : volumes) {
+        if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir() &&
+            !roots.contains(volume.rootPath()))
+            roots << volume.rootPath();
+    }
+    std::sort(roots.begin() + 1, roots.end());
+    const QSignalBlocker blocker(Drive1);
+    Drive1->addItems(roots);
+}
+
+void dlgFileBrowse::driveChosen(int index)
+{
+    if (index >= 0)
+        setCurrentFolder(Drive1->itemText(index));
+}
+
+void dlgFileBrowse::setCurrentFolder(const QString& path)
+{
+    const QDir folder(path);
+    if (!folder.exists())
+        return;
+    m_folder = folder.absolutePath();
+    lblfolder->setText(QDir::toNativeSeparators(m_folder));
+
+    const QString root = QStorageInfo(m_folder).rootPath();
+    if (!root.isEmpty()) {
+        const QSignalBlocker blocker(Drive1);
+        int index = Drive1->findText(root);
+        if (index < 0) {
+            Drive1->addItem(root);
+            index = Drive1->count() - 1;
+        }
+        Drive1->setCurrentIndex(index);
+    }
+
+    // As a folder list shows it: the way down from the root, then the folders inside.
+    Dir1->clear();
+    QStringList ancestors;
+    for (QDir up(m_folder); !up.isRoot(); up.cdUp())
+        ancestors.prepend(up.absolutePath());
+    ancestors.prepend(QDir::rootPath());
+    for (int depth = 0; depth < ancestors.size(); ++depth) {
+        const QString& ancestor = ancestors[depth];
+        const QString name = depth == 0 ? ancestor : QFileInfo(ancestor).fileName();
+        auto* item = new QListWidgetItem(QString(depth * 2, QLatin1Char(' ')) + name, Dir1);
+        item->setData(kPathRole, ancestor);
+    }
+    Dir1->setCurrentRow(Dir1->count() - 1);
+    const QString indent(ancestors.size() * 2, QLatin1Char(' '));
+    const auto children =
+        folder.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo& child : children) {
+        auto* item = new QListWidgetItem(indent + child.fileName(), Dir1);
+        item->setData(kPathRole, child.absoluteFilePath());
+    }
+
+    File1->clear();
+    File1->addItems(folder.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase));
+}
+
+void dlgFileBrowse::fileChosen(QListWidgetItem* item)
+{
+    if (!item)
+        return;
+    QString path = m_folder;
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    List1->addItem(QDir::toNativeSeparators(path + item->text()));
+}
+
+void dlgFileBrowse::handOver()
+{
+    if (!m_target)
+        return;
+    QStringList files;
+    for (int row = 0; row < List1->count(); ++row)
+        files << List1->item(row)->text();
+    m_target->GetFiles(files);
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QList>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class Store;
+
+/// One staged cash-market trade, as the readers prepare it.
+struct CashTradeRow
+{
+    QString clientCode;
+    QString scriptName;
+    /// The rate as "#0.00" text, so that the stored amount is exactly what the file said.
+    QString rate;
+    qint32 qty = 0;
+    QString flag;
+};
+
+/// The cash-market staging tables bsetrade and nsetrade and their stored queries bse_query and
+/// nse_query.
+class CashTradeTable
+{
+public:
+    enum class Kind { Bse, Nse };
+
+    CashTradeTable(const Store& store, Kind kind);
+
+    /// Deletes every staged trade.
+    void clear() const;
+
+    /// Stages trades inside the caller's transaction through one reused prepared statement (on
+    /// PostgreSQL 500 rows to a statement, where one round trip per row would dominate).
+    class Writer
+    {
+    public:
+        explicit Writer(const CashTradeTable& table);
+        Writer(const Writer&) = delete;
+        Writer& operator=(const Writer&) = delete;
+
+        void add(const CashTradeRow& row);
+        /// Writes the rows still held back; call it before the transaction commits.
+        void flush();
+        qint64 written() const { return m_written; }
+
+    private:
+        void bind(QSqlQuery& query, const CashTradeRow& row);
+
+        const CashTradeTable& m_table;
+        bool m_batched;
+        QSqlQuery m_single;
+        QSqlQuery m_chunk;
+        QList<CashTradeRow> m_pending;
+        qint64 m_written = 0;
+    };
+
+    /// The staged trades: client code, script name, rate ("#0.00"), quantity, buy/sale; ordered by
+    /// client code, script name and buy/sale.
+    QList<QStringList> stagedRows() const;
+
+    /// Every column of the stored query, as text, by client code and then in the query's own order.
+    QList<QStringList> summaryRows() const;
+
+    /// The distinct client codes of the staged trades (letter case ignored), in order.
+    QStringList clientCodes() const;
+
+    /// Calls back with the client code and fragment of every row of the stored query in one pass:
+    /// by client code and, within a client, in the query's own order.
+    void
+    forEachFragment(const std::function<void(const QString& clientCode, const QString& mymsg)>& visit) const;
+
+    QString tableName() const;
+    QString queryName() const;
+
+private:
+    const Store& m_store;
+    Kind m_kind;
+};
