@@ -1,5 +1,7 @@
 #include "CashTradeScreen.h"
 
+#include "TextGrid.h"
+
 #include "DeskSession.h"
 #include "MessageQueueTable.h"
 #include "Prompter.h"
@@ -18,7 +20,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -43,65 +44,12 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     return button;
 }
 
-QTableWidget* makeGrid(QWidget* parent, const char* name)
+TextGrid* makeGrid(QWidget* parent, const char* name, const QString& format)
 {
-    auto* grid = new QTableWidget(parent);
+    auto* grid = new TextGrid(parent);
     grid->setObjectName(QLatin1String(name));
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->verticalHeader()->setVisible(false);
-    grid->horizontalHeader()->setStretchLastSection(true);
-    grid->setWordWrap(false);
+    grid->setFormat(format);
     return grid;
-}
-
-/// Bars separate the columns of a format; each column is as wide as its text, blanks included.
-void applyFormat(QTableWidget* grid, const QString& format)
-{
-    const QStringList cells = format.split(QLatin1Char('|'));
-    QStringList headers;
-    for (const QString& cell : cells)
-        headers << cell.trimmed();
-    grid->setRowCount(0);
-    grid->setColumnCount(int(cells.size()));
-    grid->setHorizontalHeaderLabels(headers);
-    const QFontMetrics metrics(grid->font());
-    for (int column = 0; column < cells.size(); ++column)
-        grid->setColumnWidth(column, metrics.horizontalAdvance(cells[column]) + 8);
-}
-
-/// Replaces the rows under the header; each row starts with the fixed first column.
-void fillGrid(QTableWidget* grid, const QList<QStringList>& rows)
-{
-    grid->setRowCount(0);
-    const int named = grid->columnCount();
-    qsizetype columns = named;
-    for (const QStringList& row : rows)
-        columns = std::max(columns, row.size());
-    // Columns of the stored query beyond those the header names are shown without a caption.
-    grid->setColumnCount(int(columns));
-    for (int column = named; column < columns; ++column)
-        grid->setHorizontalHeaderItem(column, new QTableWidgetItem(QString()));
-    grid->setUpdatesEnabled(false);
-    grid->setRowCount(int(rows.size()));
-    const QBrush fixed = grid->palette().button();
-    for (int r = 0; r < rows.size(); ++r) {
-        for (int c = 0; c < rows[r].size(); ++c) {
-            auto* item = new QTableWidgetItem(rows[r][c]);
-            if (c == 0) {
-                item->setBackground(fixed);
-                item->setFlags(Qt::ItemIsEnabled);
-            }
-            grid->setItem(r, c, item);
-        }
-    }
-    grid->setUpdatesEnabled(true);
-}
-
-QString cellText(const QTableWidget* grid, int row, int column)
-{
-    const QTableWidgetItem* item = grid->item(row, column);
-    return item ? item->text() : QString();
 }
 
 } // namespace
@@ -133,15 +81,12 @@ CashTradeScreen::CashTradeScreen(const char* name, const QString& caption, DeskS
 
     SSTab1 = new QTabWidget(this);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    msf1 = makeGrid(SSTab1, "msf1");
-    msf2 = makeGrid(SSTab1, "msf2");
-    msfmessage = makeGrid(SSTab1, "msfmessage");
+    msf1 = makeGrid(SSTab1, "msf1", kMsf1Format);
+    msf2 = makeGrid(SSTab1, "msf2", exchange == CashExchange::Bse ? kMsf2BseFormat : kMsf2NseFormat);
+    msfmessage = makeGrid(SSTab1, "msfmessage", kMsfMessageFormat);
     SSTab1->addTab(msf1, QStringLiteral("Transaction Wise Data"));
     SSTab1->addTab(msf2, QStringLiteral("Summarized Data"));
     SSTab1->addTab(msfmessage, QStringLiteral("Message"));
-    applyFormat(msf1, kMsf1Format);
-    applyFormat(msf2, exchange == CashExchange::Bse ? kMsf2BseFormat : kMsf2NseFormat);
-    applyFormat(msfmessage, kMsfMessageFormat);
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -212,8 +157,8 @@ void CashTradeScreen::readFiles()
     QStringList files;
     for (int row = 0; row < List1->count(); ++row)
         files << List1->item(row)->text();
-    msf1->setRowCount(0);
-    msf2->setRowCount(0);
+    msf1->clearRows();
+    msf2->clearRows();
 
     setBusy(true);
     CashReadReport report;
@@ -247,8 +192,8 @@ void CashTradeScreen::showStaged(bool reportFailure)
         QList<QStringList> trades = m_engine.stagedTrades();
         for (QStringList& trade : trades)
             trade.prepend(QString());
-        fillGrid(msf1, trades);
-        fillGrid(msf2, m_engine.summary());
+        msf1->setRows(std::move(trades));
+        msf2->setRows(m_engine.summary());
     } catch (const StoreError& error) {
         if (reportFailure)
             reportStoreError(error.message());
@@ -257,14 +202,14 @@ void CashTradeScreen::showStaged(bool reportFailure)
 
 void CashTradeScreen::generateMessages()
 {
-    msfmessage->setRowCount(0);
+    msfmessage->clearRows();
     try {
         const QList<QueueGridRow> messages = m_engine.generate(txtprefix->text());
         QList<QStringList> rows;
         rows.reserve(messages.size());
         for (const QueueGridRow& message : messages)
             rows.append({QString(), message.mobileNo, message.message});
-        fillGrid(msfmessage, rows);
+        msfmessage->setRows(std::move(rows));
     } catch (const StoreError& error) {
         reportStoreError(error.message());
     }
@@ -274,7 +219,7 @@ void CashTradeScreen::sendMessages()
 {
     QList<QueueGridRow> rows;
     for (int row = 0; row < msfmessage->rowCount(); ++row)
-        rows.append({cellText(msfmessage, row, 1), cellText(msfmessage, row, 2)});
+        rows.append({msfmessage->text(row, 1), msfmessage->text(row, 2)});
     try {
         m_engine.send(rows);
     } catch (const QueueWriteError& error) {

@@ -12,7 +12,7 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
-class QTableWidget;
+class TextGrid;
 
 /// The cash-market trade screen of one exchange: picks trade files, reads them into staging, shows
 /// the staged trades and the summary, and generates and queues one or more texts per client.
@@ -54,8 +54,8 @@ private:
     QPushButton* cmdSendMessage;
     QPushButton* cmdConfigure;
     QTabWidget* SSTab1;
-    QTableWidget* msf1;
-    QTableWidget* msf2;
-    QTableWidget* msfmessage;
+    TextGrid* msf1;
+    TextGrid* msf2;
+    TextGrid* msfmessage;
     QProgressBar* ProgressBar1;
 };

@@ -10,6 +10,7 @@
 #include "frmnseparse.h"
 #include "mdimain.h"
 
+#include "TextGrid.h"
 #include <QAction>
 #include <QDialog>
 #include <QFile>
@@ -19,7 +20,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -75,24 +75,24 @@ private:
     }
     QPushButton* button(const char* name) { return child<QPushButton>(QLatin1String(name)); }
     void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
-    QTableWidget* grid(const char* name) { return child<QTableWidget>(QLatin1String(name)); }
+    TextGrid* grid(const char* name) { return child<TextGrid>(QLatin1String(name)); }
     QListWidget* files() { return child<QListWidget>(QStringLiteral("List1")); }
-    static QList<QStringList> rows(QTableWidget* grid, int columns)
+    static QList<QStringList> rows(TextGrid* grid, int columns)
     {
         QList<QStringList> result;
         for (int r = 0; r < grid->rowCount(); ++r) {
             QStringList row;
             for (int c = 0; c < columns; ++c)
-                row << (grid->item(r, c) ? grid->item(r, c)->text() : QString());
+                row << grid->text(r, c);
             result << row;
         }
         return result;
     }
-    static QStringList headers(QTableWidget* grid)
+    static QStringList headers(TextGrid* grid)
     {
         QStringList result;
         for (int c = 0; c < grid->columnCount(); ++c)
-            result << grid->horizontalHeaderItem(c)->text();
+            result << grid->headerText(c);
         return result;
     }
     static void doubleClick(QListWidget* list, QListWidgetItem* item)
@@ -228,7 +228,7 @@ void TestCashTradeScreens::readShowsTradesAndSummary()
     QCOMPARE(marks, (QStringList{"=C001", "=C002", "Not Found=C009"}));
     QVERIFY(m_prompter.messages.isEmpty());
     for (int c = 7; c < grid("msf2")->columnCount(); ++c)
-        QCOMPARE(grid("msf2")->horizontalHeaderItem(c)->text(), QString());
+        QCOMPARE(grid("msf2")->headerText(c), QString());
 
     // Reading again replaces what the last read staged.
     click("cmdReadFile");
@@ -356,7 +356,7 @@ void TestCashTradeScreens::configureTakesEffectAtTheNextRead()
 
     m_screen->GetFiles({tradeFile(bse, "day.txt")});
     click("cmdReadFile");
-    QCOMPARE(grid("msf1")->item(0, 1)->text(), QStringLiteral("INFY")); // the script names are the codes now
+    QCOMPARE(grid("msf1")->text(0, 1), QStringLiteral("INFY")); // the script names are the codes now
     QVERIFY(m_prompter.messages.isEmpty());
 }
 

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <QTableView>
+
+/// The rows of a read-only grid, held as plain texts so that a day's million trades stay cheap.
+class TextGridModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void setHeaders(const QStringList& headers);
+    void setRows(QList<QStringList> rows);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    QString text(int row, int column) const;
+    QString headerText(int column) const { return m_headers.value(column); }
+
+private:
+    QStringList m_headers;
+    QList<QStringList> m_rows;
+    int m_columns = 0;
+};
+
+/// A read-only grid with one fixed first column, its header and column widths taken from a format
+/// text whose bars separate the columns and whose blanks set the widths.
+class TextGrid : public QTableView
+{
+    Q_OBJECT
+
+public:
+    explicit TextGrid(QWidget* parent = nullptr);
+
+    void setFormat(const QString& format);
+    /// Replaces the rows under the header. Columns beyond those the header names get no caption.
+    void setRows(QList<QStringList> rows);
+    void clearRows() { setRows({}); }
+
+    int rowCount() const { return m_model.rowCount(); }
+    int columnCount() const { return m_model.columnCount(); }
+    QString text(int row, int column) const { return m_model.text(row, column); }
+    QString headerText(int column) const { return m_model.headerText(column); }
+
+private:
+    void applyWidths();
+
+    TextGridModel m_model;
+    QList<int> m_widths;
+};
