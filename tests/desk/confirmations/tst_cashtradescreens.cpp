@@ -1,5 +1,6 @@
 #include "ClientTable.h"
 #include "ColumnPositions.h"
+#include "Controls.h"
 #include "DeskScreens.h"
 #include "DeskSession.h"
 #include "ScriptedPrompter.h"
@@ -68,10 +69,7 @@ private:
     template <typename T>
     T* child(const QString& name)
     {
-        T* found = m_screen->findChild<T*>(name);
-        if (!found)
-            qFatal("no control %s", qPrintable(name));
-        return found;
+        return Control<T>(m_screen.get(), name);
     }
     QPushButton* button(const char* name) { return child<QPushButton>(QLatin1String(name)); }
     void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }

@@ -1,4 +1,5 @@
 #include "ColumnPositions.h"
+#include "Controls.h"
 #include "ScriptedPrompter.h"
 #include "Store.h"
 #include "TestEnvironment.h"
@@ -73,10 +74,7 @@ private:
     template <typename T>
     T* child(const QString& name)
     {
-        T* found = m_dialog->findChild<T*>(name);
-        if (!found)
-            qFatal("no control %s", qPrintable(name));
-        return found;
+        return Control<T>(m_dialog.get(), name);
     }
     QLineEdit* box(int k) { return child<QLineEdit>(QStringLiteral("txtcolno_%1").arg(k)); }
     QPushButton* cancelButton() { return child<QPushButton>("CancelButton"); }

@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "TestEnvironment.h"
 #include "dlgFileBrowse.h"
 
@@ -38,10 +39,7 @@ private:
     template <typename T>
     T* child(const char* name)
     {
-        T* found = m_dialog->findChild<T*>(QLatin1String(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
+        return Control<T>(m_dialog.get(), QLatin1String(name));
     }
     QListWidget* list(const char* name) { return child<QListWidget>(name); }
     static QStringList texts(QListWidget* list)

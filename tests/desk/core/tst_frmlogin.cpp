@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "DeskSession.h"
 #include "ManualTicker.h"
 #include "ScriptedPrompter.h"
@@ -38,10 +39,7 @@ private:
     template <typename T>
     T* child(const char* name)
     {
-        T* found = m_login->findChild<T*>(QLatin1String(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
+        return Control<T>(m_login, QLatin1String(name));
     }
     void click(const char* name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
     void type(const char* name, const QString& text) { child<QLineEdit>(name)->setText(text); }

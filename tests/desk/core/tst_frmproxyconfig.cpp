@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "DeskSession.h"
 #include "ProxyConfigRow.h"
 #include "ScriptedPrompter.h"
@@ -38,10 +39,7 @@ private:
     template <typename T>
     T* child(const char* name)
     {
-        T* found = m_screen->findChild<T*>(QLatin1String(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
+        return Control<T>(m_screen.get(), QLatin1String(name));
     }
     QLineEdit* box(const char* name) { return child<QLineEdit>(name); }
     void click(const char* name)

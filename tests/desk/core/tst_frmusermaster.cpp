@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "ScriptedPrompter.h"
 #include "Store.h"
 #include "TestEnvironment.h"
@@ -40,10 +41,7 @@ private:
     template <typename T>
     T* child(const char* name)
     {
-        T* found = m_screen->findChild<T*>(QLatin1String(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
+        return Control<T>(m_screen.get(), QLatin1String(name));
     }
     QLineEdit* box(const char* name) { return child<QLineEdit>(name); }
     QPushButton* button(const char* name) { return child<QPushButton>(name); }
