@@ -1,79 +1,59 @@
 #include "DispatchServer.h"
 
 #include "DispatchQueue.h"
+#include "PassJournal.h"
+#include "ServerClock.h"
 #include "ServerNotifier.h"
 #include "Store.h"
-#include "UploadPayload.h"
-#include "cZLIB.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QNetworkInterface>
+#include <QTime>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
-const QByteArray kServerConnected = QByteArrayLiteral("Server Connected");
-// The debit page takes this fixed password for every account, not the operator's.
-const QByteArray kDebitPassword = QByteArrayLiteral("qerlodnasti");
-constexpr int kMaxPerPass = 2000;
+constexpr int kTickMs = 1000;
 
-QString now()
+// Two paths to one store file (a symbolic link, "..", a relative path) must meet at one lock.
+QString canonicalStorePath(const QString& path)
 {
-    return QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss AP"));
-}
-
-// The upload file is named after the user id; keep whatever the operator typed out of the path.
-QString fileSafe(const QString& text)
-{
-    QString safe;
-    for (const QChar c : text)
-        safe += (c.isLetterOrNumber() && c.unicode() < 128) || c == u'-' || c == u'_' || c == u'.'
-                    ? c
-                    : QChar(u'_');
-    return safe;
+    const QFileInfo file(path);
+    const QString canonical = file.canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    return QDir(folder.isEmpty() ? file.absolutePath() : folder).filePath(file.fileName());
 }
 
 } // namespace
 
-class DispatchServer::Busy
-{
-public:
-    explicit Busy(DispatchServer& server)
-        : m_server(server)
-    {
-        ++m_server.m_busy;
-    }
-    ~Busy()
-    {
-        if (--m_server.m_busy > 0)
-            return;
-        // A connection is kept only for the requests of one operation.
-        m_server.m_gateway.endSession();
-        if (m_server.m_exitRequested && !m_server.m_finished)
-            m_server.finish(m_server.m_exitStatus, true);
-    }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    DispatchServer& m_server;
-};
-
 DispatchServer::DispatchServer(ServerOptions options, ServerSettings& settings, ServerNotifier& notifier,
-                               QObject* parent)
+                               ServerClock& clock, QObject* parent)
     : QObject(parent)
     , m_options(std::move(options))
     , m_settings(settings)
     , m_notifier(notifier)
+    , m_clock(clock)
+    , m_session(clock, notifier, [this](int number) { return addressFor(number); })
 {
-    m_sendMessage.setObjectName(QStringLiteral("SendMessage"));
-    m_sendMessage.setInterval(1000);
-    connect(&m_sendMessage, &QTimer::timeout, this, &DispatchServer::tick);
+    connect(&m_session, &GatewaySession::statusLine, this, &DispatchServer::AppendStatusLine);
+    connect(&m_session, &GatewaySession::stateChanged, this, &DispatchServer::stateChanged);
+    m_session.giveUpAfterOneRound = m_options.exitWhenIdle;
+    bool ok = false;
+    const int timeout = qEnvironmentVariableIntValue("QUAYLINK_REQUEST_TIMEOUT_MS", &ok);
+    if (ok && timeout > 0)
+        m_session.client().setTimeoutMs(timeout);
+}
+
+DispatchServer::DispatchServer(ServerOptions options, ServerSettings& settings, ServerNotifier& notifier,
+                               QObject* parent)
+    : DispatchServer(std::move(options), settings, notifier, SystemClock::instance(), parent)
+{
 }
 
 DispatchServer::~DispatchServer() = default;
@@ -94,33 +74,22 @@ bool DispatchServer::start()
         if (address.protocol() == QAbstractSocket::IPv4Protocol)
             addresses << address.toIPv4Address();
     }
-    m_localAddresses = buildAddressList(addresses);
-
-    // One server per store: a lock beside an SQLite file; on PostgreSQL an advisory lock, below.
-    if (m_options.store.engine() == StoreLocation::Engine::Sqlite) {
-        m_lock = std::make_unique<QLockFile>(m_options.store.sqlitePath() + QStringLiteral(".quaylink.lock"));
-        m_lock->setStaleLockTime(0);
-        if (!m_lock->tryLock(0)) {
-            m_lock.reset();
-            m_notifier.message(QStringLiteral("SERVER Allready Running"));
-            finish(1, false);
-            return false;
-        }
-    }
+    m_session.localAddresses = buildAddressList(addresses);
 
     m_timeText = QTime::currentTime().toString(QStringLiteral("hh:mm:ss:AP"));
     if (m_settings.userId().isEmpty())
         m_settings.setUserId(QString());
     m_remember = m_settings.rememberIdPassword();
     if (m_remember) {
-        m_userId = m_settings.userId();
-        m_password = m_settings.password();
+        m_session.userId = m_settings.userId();
+        m_session.password = m_settings.password();
     }
     if (m_options.userId)
-        m_userId = *m_options.userId;
+        m_session.userId = *m_options.userId;
     if (m_options.password)
-        m_password = *m_options.password;
-    m_serverNumber = m_options.serverNumber ? *m_options.serverNumber : m_settings.serverNumber().toInt();
+        m_session.password = *m_options.password;
+    m_session.serverNumber =
+        m_options.serverNumber ? *m_options.serverNumber : m_settings.serverNumber().toInt();
 
     const ServerSettings::Proxy proxy = m_settings.proxy();
     if (proxy.enabled && !proxy.address.trimmed().isEmpty() && !proxy.port.trimmed().isEmpty()) {
@@ -130,41 +99,44 @@ bool DispatchServer::start()
             networkProxy.setUser(proxy.userName);
             networkProxy.setPassword(proxy.password);
         }
-        m_gateway.setProxy(networkProxy);
+        m_session.client().setProxy(networkProxy);
     }
 
     try {
         m_store = Store::open(m_options.store);
-        if (m_store->engine() == StoreLocation::Engine::Postgres) {
-            QSqlQuery lock = m_store->exec(QStringLiteral("SELECT pg_try_advisory_lock(44170002)"));
-            if (!lock.next() || !lock.value(0).toBool()) {
-                m_store.reset();
-                m_notifier.message(QStringLiteral("SERVER Allready Running"));
-                finish(1, false);
-                return false;
-            }
+        if (!takeSingleCopyLock()) {
+            m_store.reset();
+            m_notifier.message(QStringLiteral("SERVER Allready Running"));
+            finish(1, false);
+            return false;
         }
         AppendStatusLine(QStringLiteral("DatabaseLoad: Success"));
-        DispatchQueue queue(*m_store);
-        // Rows caught in an interrupted pass may or may not have reached the gateway: written off.
-        queue.setReadTo(QStringLiteral("Deleted"));
-        if (queue.countQueued() > 0)
+        // Rows caught in an interrupted pass end as far as its journal shows the upload got.
+        resolveInterruptedPasses(QStringLiteral("Deleted"));
+        if (DispatchQueue(*m_store).countQueued() > 0)
             m_notifier.message(
                 QStringLiteral(
                     "Messages are in Queued, Please check Message Queue before connect the server"),
                 QStringLiteral("Kelvra Solutions"), ServerNotifier::Icon::Information);
     } catch (const StoreError& error) {
         m_store.reset();
+        m_lock.reset();
         AppendStatusLine(QStringLiteral("DatabaseError: ") +
                          (error.code().isEmpty() ? QStringLiteral("-1") : error.code()));
         AppendStatusLine(QStringLiteral("DatabaseError: ") + error.message());
         AppendStatusLine(QStringLiteral("DatabaseLoad: Fail"));
-        setConnectEnabled(false);
+        m_session.setConnectEnabled(false);
         if (m_options.headless) {
             std::fprintf(stderr, "quaylink: %s\n", qPrintable(error.message().simplified()));
             finish(1, false);
             return false;
         }
+    }
+    if (m_store) {
+        m_cycle =
+            std::make_unique<DispatchCycle>(*m_store, m_session, m_notifier, m_clock,
+                                            QDir(m_options.dataDir).filePath(QStringLiteral("SMS/Pending")));
+        connect(m_cycle.get(), &DispatchCycle::statusLine, this, &DispatchServer::AppendStatusLine);
     }
     Q_EMIT stateChanged();
     if (m_options.connect && m_store)
@@ -172,34 +144,37 @@ bool DispatchServer::start()
     return true;
 }
 
+bool DispatchServer::takeSingleCopyLock()
+{
+    // One server per store: a lock beside an SQLite file; on PostgreSQL an advisory lock in the store.
+    if (m_store->engine() == StoreLocation::Engine::Postgres)
+        return TryTakeServerLock(*m_store);
+    m_lock = std::make_unique<QLockFile>(canonicalStorePath(m_options.store.sqlitePath()) +
+                                         QStringLiteral(".quaylink.lock"));
+    m_lock->setStaleLockTime(0);
+    if (m_lock->tryLock(0))
+        return true;
+    m_lock.reset();
+    return false;
+}
+
+void DispatchServer::resolveInterruptedPasses(const QString& orphanStatus)
+{
+    for (const PassJournal::Resolution& pass : PassJournal(*m_store).resolveInterrupted(orphanStatus)) {
+        const QString counts = QStringLiteral("%1 Queued, %2 Sent, %3 DelSent, %4 Deleted")
+                                   .arg(pass.queued)
+                                   .arg(pass.sent)
+                                   .arg(pass.delSent)
+                                   .arg(pass.deleted);
+        AppendStatusLine(pass.uploadName.isEmpty()
+                             ? QStringLiteral("Interrupted pass without a journal: %1").arg(counts)
+                             : QStringLiteral("Interrupted pass %1: %2").arg(pass.uploadName, counts));
+    }
+}
+
 void DispatchServer::AppendStatusLine(const QString& line)
 {
     Q_EMIT statusLine(line);
-}
-
-void DispatchServer::setConnectEnabled(bool enabled)
-{
-    m_connectEnabled = enabled;
-    Q_EMIT stateChanged();
-}
-
-void DispatchServer::setBalance(int balance, const QString& text)
-{
-    m_balance = balance;
-    m_balanceText = text;
-    Q_EMIT stateChanged();
-}
-
-void DispatchServer::processEvents()
-{
-    QCoreApplication::processEvents();
-}
-
-void DispatchServer::pause(int milliseconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 QString DispatchServer::addressFor(int serverNumber) const
@@ -211,314 +186,101 @@ QString DispatchServer::addressFor(int serverNumber) const
     return {};
 }
 
-QByteArray DispatchServer::pageUrl(const char* page, const QByteArray& query) const
-{
-    return QByteArrayLiteral("http://") + m_gatewayAddress.toUtf8() + QByteArrayLiteral("/Quaylink/") + page +
-           query;
-}
-
-GatewayClient::Reply DispatchServer::checkServer()
-{
-    m_lastRequestUrl = pageUrl("QuaylinkChk.asp");
-    return m_gateway.get(m_lastRequestUrl);
-}
-
 void DispatchServer::cmdConnect2_Click()
 {
-    if (m_finished)
+    if (m_finished || m_exitRequested || m_operation != Operation::None)
         return;
-    Busy busy(*this);
-    m_loggedIn = true;
-    processEvents();
-    if (m_userId.isEmpty() || m_password.isEmpty()) {
-        m_notifier.message(m_userId.isEmpty() ? QStringLiteral("Empty: Userid")
-                                              : QStringLiteral("Empty: UserPassword"),
-                           QStringLiteral("Quaylink"), ServerNotifier::Icon::Question);
-        setConnectEnabled(true);
-        m_loggedIn = false;
-        endWhenIdle(1);
-        return;
-    }
-    processEvents();
-    if (!m_connectEnabled || m_exitRequested)
-        return; // a connect is already running
-    setConnectEnabled(false);
-
-    QByteArray reply;
-    if (!m_gatewayAddress.isEmpty()) {
-        pause(100);
-        AppendStatusLine(
-            QStringLiteral("Server: Trying to Connect server - 0 Server NO =%1").arg(m_serverNumber));
-        reply = checkServer().body;
-    } else {
-        const int firstServer = m_serverNumber;
-        for (;;) {
-            const QString address = addressFor(m_serverNumber).trimmed();
-            if (m_serverNumber == 9 && address.isEmpty())
-                m_notifier.message(QStringLiteral("IP Address Not Set, Contact to your Vendor"));
-            if (address.isEmpty())
-                break;
-            m_gatewayAddress = address;
-            reply.clear();
-            for (int attempt = 1; attempt <= 2 && reply.isEmpty() && !m_exitRequested; ++attempt) {
-                pause(500);
-                AppendStatusLine(QStringLiteral("Server: Trying to Connect server - %1 Server NO =%2")
-                                     .arg(attempt)
-                                     .arg(m_serverNumber));
-                reply = checkServer().body;
-                processEvents();
-            }
-            if (reply == kServerConnected)
-                break;
-            m_gatewayAddress.clear();
-            reply.clear();
-            const int tried = m_serverNumber;
-            if (m_serverNumber == 1)
-                m_serverNumber = 2;
-            else if (m_serverNumber == 2)
-                m_serverNumber = 1;
-            // The search goes on until a server answers; unattended runs give up after one round.
-            if (m_exitRequested ||
-                (m_options.exitWhenIdle && (m_serverNumber == firstServer || m_serverNumber == tried)))
-                break;
+    m_operation = Operation::Connect;
+    m_session.connectGateway([this](GatewaySession::ConnectResult result) {
+        if (result == GatewaySession::ConnectResult::LoggedIn) {
+            armTimer();
+        } else {
+            stopTimer();
+            if (result == GatewaySession::ConnectResult::Failed)
+                endWhenIdle(1);
         }
-    }
+        operationEnded();
+    });
+    // Refused before anything was sent (an empty box): the callback has run already.
+    if (!m_session.isConnecting() && m_operation == Operation::Connect)
+        m_operation = Operation::None;
+}
 
-    if (reply != kServerConnected) {
-        m_loggedIn = false;
-        AppendStatusLine(QStringLiteral("Server: NOT Connected "));
-        m_gatewayAddress.clear();
-        setConnectEnabled(true);
-        m_sendMessage.stop();
-        endWhenIdle(1);
-        return;
-    }
+void DispatchServer::armTimer()
+{
+    m_timerArmed = true;
+    const quint64 generation = ++m_timerGeneration;
+    m_clock.callAfter(kTickMs, this, [this, generation] {
+        if (m_timerArmed && generation == m_timerGeneration)
+            tick();
+    });
+    Q_EMIT stateChanged();
+}
 
-    m_loginQuery = QByteArrayLiteral("?UserId=") + EncodeQueryValue(m_userId) +
-                   QByteArrayLiteral("&UserPassWord=") + EncodeQueryValue(m_password) +
-                   QByteArrayLiteral("&IP=") + EncodeQueryValue(m_localAddresses);
-    m_lastRequestUrl = pageUrl("Logonchk.asp", m_loginQuery);
-    const QString login = QString::fromUtf8(m_gateway.get(m_lastRequestUrl).body);
-    AppendStatusLine(QStringLiteral("Server: Connected   ") + now());
-
-    const QStringList fields = login.split(QStringLiteral("||"));
-    if (fields.first() == QLatin1String("logonyes")) {
-        if (fields.size() > 1) {
-            const QString balanceText = fields.at(1).trimmed();
-            bool number = false;
-            const int balance = balanceText.toInt(&number);
-            // The balance never goes below 0.
-            setBalance(number ? std::max(0, balance) : m_balance,
-                       QStringLiteral("Balance SMS: ") + balanceText);
-        }
-        m_sendMessage.start();
-        setConnectEnabled(false);
-        return;
-    }
-    m_loggedIn = false;
-    AppendStatusLine(fields.first() == QLatin1String("logonno") ? QStringLiteral("Login: Incorrect!")
-                                                                : QStringLiteral("Login: Fail!"));
-    setBalance(0, QStringLiteral("Balance SMS: 0"));
-    m_sendMessage.stop();
-    setConnectEnabled(true);
-    endWhenIdle(1);
+void DispatchServer::stopTimer()
+{
+    m_timerArmed = false;
+    ++m_timerGeneration;
 }
 
 void DispatchServer::tick()
 {
-    if (m_finished)
+    if (m_finished || m_operation != Operation::None)
         return;
-    Busy busy(*this);
+    stopTimer();
     m_timeText = QTime::currentTime().toString(QStringLiteral("hh:mm:ss:AP"));
     Q_EMIT stateChanged();
-    m_sendMessage.stop();
-    try {
-        if (m_balance != 0) {
-            DecideSendSMS();
-        } else {
-            setConnectEnabled(true);
-            endWhenIdle(1);
-        }
-    } catch (const StoreError& error) {
-        AppendStatusLine(QStringLiteral("DatabaseError: ") + error.message());
-    }
+    if (m_session.balance() != 0 && m_cycle)
+        return DecideSendSMS();
+    m_session.setConnectEnabled(true);
+    endWhenIdle(1);
     if (!m_exitRequested)
-        m_sendMessage.start();
+        armTimer();
 }
 
 void DispatchServer::DecideSendSMS()
 {
-    DispatchQueue queue(*m_store);
-    const int queued = queue.countQueued();
-    processEvents();
-    if (queued > 0) {
-        AppendStatusLine(QStringLiteral("Records found - %1").arg(queued));
-        m_loggedIn = false;
-        setConnectEnabled(true);
-        cmdConnect2_Click();
-        if (m_loggedIn && !m_exitRequested) {
-            m_loggedIn = false;
-            SendSmsSingleFile();
-        }
-    } else {
-        endWhenIdle(0);
-    }
-    processEvents();
-}
-
-bool DispatchServer::buildUpload(const QString& path, int* count)
-{
-    DispatchQueue queue(*m_store);
-    Transaction transaction(*m_store);
-    const QList<DispatchQueue::Row> rows = queue.selectQueued(kMaxPerPass);
-    QList<int> discarded;
-    QList<int> read;
-    QByteArray list;
-    for (const DispatchQueue::Row& row : rows) {
-        if (row.message.isEmpty()) {
-            discarded << row.nid;
-            continue;
-        }
-        const qsizetype length = row.mobileNo.size();
-        if (length >= 10 && length <= 12) {
-            if (*count >= m_balance)
-                break; // does not fit in the balance: stays queued
-            AppendMessageRecord(list, row.mobileNo.right(10), row.message);
-            ++*count;
-        }
-        // A row with an unusable number is taken too, and shares the pass's outcome.
-        read << row.nid;
-        if (*count == kMaxPerPass)
-            break;
-    }
-    queue.markDiscarded(discarded);
-    queue.markRead(read, QDateTime::currentDateTime());
-    QElapsedTimer timer;
-    timer.start();
-    // The rows become "Read" only together with the upload file that holds them.
-    WriteWholeFile(path, list);
-    m_timing.writeFile = timer.nsecsElapsed();
-    transaction.commit();
-    return true;
-}
-
-void DispatchServer::SendSmsSingleFile()
-{
-    const QString folder = QDir(m_options.dataDir).filePath(QStringLiteral("SMS/Pending"));
-    QDir().mkpath(folder);
-    const QString path = QDir(folder).filePath(fileSafe(m_userId) + QStringLiteral("_NWM.SMS"));
-    DispatchQueue queue(*m_store);
-
-    int count = 0;
-    m_timing = PassTiming();
-    QElapsedTimer pass;
-    pass.start();
+    int queued = 0;
     try {
-        buildUpload(path, &count);
-        m_timing.selectAndMark = pass.nsecsElapsed() - m_timing.writeFile;
-    } catch (const std::exception& error) {
-        const StoreError* storeError = dynamic_cast<const StoreError*>(&error);
-        AppendStatusLine(QStringLiteral("DatabaseError: ") +
-                         (storeError ? storeError->message() : QString::fromLocal8Bit(error.what())));
-        AppendStatusLine(QStringLiteral("Sent: Failed 0 ") + now());
+        queued = DispatchQueue(*m_store).countQueued();
+    } catch (const StoreError& error) {
+        AppendStatusLine(QStringLiteral("DatabaseError: ") + error.message());
+        if (!m_exitRequested)
+            armTimer();
         return;
     }
-
-    if (count >= m_balance)
-        m_notifier.message(QStringLiteral("SMS balance zero Send only %1 SMS").arg(m_balance));
-
-    bool uploaded = false;
-    QString stamp;
-    if (count != 0) {
-        stamp = uploadStamp();
-        uploaded = httpConnectSingle(path, stamp + QStringLiteral("_NWM"));
+    if (queued == 0) {
+        endWhenIdle(0);
+        if (!m_exitRequested)
+            armTimer();
+        return;
     }
-    if (uploaded) {
-        setBalance(std::max(0, m_balance - count), m_balanceText);
-        m_lastRequestUrl =
-            pageUrl("Debit.asp", QByteArrayLiteral("?UserId=") + EncodeQueryValue(m_userId.trimmed()) +
-                                     QByteArrayLiteral("&UserPassWord=") + kDebitPassword +
-                                     QByteArrayLiteral("&DebitSMS=") + QByteArray::number(count) +
-                                     QByteArrayLiteral("&Flnm=") + EncodeQueryValue(stamp.trimmed()));
-        // No reply at all counts as an unconfirmed debit: the upload itself was accepted.
-        QElapsedTimer debitTimer;
-        debitTimer.start();
-        const GatewayClient::Reply debit = m_gateway.get(m_lastRequestUrl);
-        m_timing.debit = debitTimer.nsecsElapsed();
-        QElapsedTimer update;
-        update.start();
-        if (debit.delivered && debit.body == "Success") {
-            AppendStatusLine(QStringLiteral("Successfully Sent: %1 ").arg(count) + now());
-            queue.setReadTo(QStringLiteral("Sent"));
-        } else {
-            AppendStatusLine(
-                QStringLiteral("Message Sent but Balance not Deducted %1 , Contect to your vendor ")
-                    .arg(count) +
-                now());
-            queue.setReadTo(QStringLiteral("DelSent"));
+    AppendStatusLine(QStringLiteral("Records found - %1").arg(queued));
+    m_operation = Operation::Pass;
+    m_session.setConnectEnabled(true);
+    m_session.connectGateway([this](GatewaySession::ConnectResult result) {
+        if (result != GatewaySession::ConnectResult::LoggedIn) {
+            if (result == GatewaySession::ConnectResult::Failed)
+                endWhenIdle(1);
+            if (!m_exitRequested)
+                armTimer();
+            return operationEnded();
         }
-        m_timing.statusUpdate = update.nsecsElapsed();
-        setBalance(m_balance, QStringLiteral("Balance SMS: %1").arg(m_balance));
-        m_timing.messages = count;
-        m_timing.total = pass.nsecsElapsed();
-        Q_EMIT passTimed(m_timing);
-    } else {
-        AppendStatusLine(QStringLiteral("Sent: Failed %1 ").arg(count) + now());
-        queue.setReadTo(QStringLiteral("Queued"));
-    }
+        m_cycle->run([this] {
+            if (!m_exitRequested)
+                armTimer();
+            operationEnded();
+        });
+    });
 }
 
-bool DispatchServer::httpConnectSingle(const QString& tcfname, const QString& Flnm)
+void DispatchServer::operationEnded()
 {
-    bool succeeded = false;
-    try {
-        QElapsedTimer timer;
-        timer.start();
-        QByteArray data = ReadWholeFile(tcfname);
-        static cZLIB zlib;
-        zlib.CompressString(data, 15);
-        const QByteArray hex = HexEncodeText(data);
-        WriteWholeFile(tcfname, hex);
-        m_timing.encode = timer.nsecsElapsed();
-        timer.restart();
-
-        const QList<UploadChunk> chunks = SplitIntoChunks(hex);
-        m_timing.chunks = int(chunks.size());
-        for (const UploadChunk& chunk : chunks) {
-            processEvents();
-            if (m_exitRequested)
-                break; // Exit during an upload: nothing complete reached the gateway
-            const QByteArray url = QByteArrayLiteral("HTTP://") + m_gatewayAddress.toUtf8() +
-                                   QByteArrayLiteral("/Quaylink/PostDataZSM.ASP") +
-                                   ChunkQuery(m_userId, chunk.text.size(), chunk.status, Flnm);
-            const GatewayClient::Reply reply = m_gateway.post(url, ChunkDocument(chunk.text));
-            if (!reply.delivered) {
-                AppendStatusLine(QStringLiteral("Upload: ") + reply.error);
-                break;
-            }
-            const QByteArray answer = reply.body.toLower();
-            if (chunk.status == 0) {
-                if (answer != "done")
-                    break;
-            } else {
-                succeeded = answer == "complete";
-                break;
-            }
-        }
-        m_timing.chunkRequests = timer.nsecsElapsed();
-    } catch (const PayloadFileError& error) {
-        AppendStatusLine(QStringLiteral("Upload: ") + QString::fromLocal8Bit(error.what()));
-    }
-    if (!succeeded)
-        m_notifier.message(QStringLiteral("Send Fail!"));
-    return succeeded;
-}
-
-QString DispatchServer::uploadStamp()
-{
-    // Milliseconds close the pattern's seconds; the generator is never seeded, as before.
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmsszzz")) + u'_' +
-           QString::number(m_random() % 9999999u);
+    m_operation = Operation::None;
+    // A connection is kept only for the requests of one operation.
+    m_session.client().endSession();
+    if (m_exitRequested && !m_finished)
+        finish(m_exitStatus, true);
 }
 
 void DispatchServer::endWhenIdle(int exitStatus)
@@ -531,36 +293,45 @@ void DispatchServer::endWhenIdle(int exitStatus)
 
 void DispatchServer::stopDispatch()
 {
-    m_sendMessage.stop();
+    stopTimer();
 }
 
 void DispatchServer::exitServer()
 {
     m_exitRequested = true;
-    m_sendMessage.stop();
-    if (m_busy == 0)
-        finish(m_exitStatus, true);
+    stopTimer();
+    if (m_operation == Operation::None)
+        return finish(m_exitStatus, true);
+    // The operation ends before its next request and then finishes the server.
+    m_session.stop();
+    if (m_cycle)
+        m_cycle->stop();
 }
 
 void DispatchServer::closeServer()
 {
     m_exitRequested = true;
-    m_sendMessage.stop();
-    m_gateway.abort();
+    stopTimer();
+    m_session.stop();
+    if (m_cycle)
+        m_cycle->stop();
     finish(m_exitStatus, false);
+    m_session.client().abort();
 }
 
-void DispatchServer::finish(int exitStatus, bool requeue)
+void DispatchServer::finish(int exitStatus, bool resolve)
 {
     if (m_finished)
         return;
     m_finished = true;
-    m_sendMessage.stop();
+    stopTimer();
     if (m_store && m_store->isOpen()) {
         try {
-            if (requeue)
-                DispatchQueue(*m_store).setReadTo(QStringLiteral("Queued"));
-        } catch (const StoreError&) { // leaving anyway; the next start writes such rows off
+            // Rows of a pass that never finished posting go back to the queue; the rest end as far as
+            // the journal shows their upload got.
+            if (resolve)
+                resolveInterruptedPasses(QStringLiteral("Queued"));
+        } catch (const StoreError&) { // leaving anyway; the next start resolves them
         }
         m_store->close();
     }

@@ -1,8 +1,8 @@
 #include "GatewayClient.h"
 
-#include <QEventLoop>
+#include "ServerClock.h"
+
 #include <QTcpSocket>
-#include <QTimer>
 
 namespace {
 
@@ -100,41 +100,67 @@ bool GatewayClient::parseResponse(const QByteArray& raw, bool closed, Reply* rep
     return closed; // no length given: the body runs to the end of the connection
 }
 
-GatewayClient::GatewayClient() = default;
-
-GatewayClient::~GatewayClient() = default;
-
-GatewayClient::Reply GatewayClient::get(const QByteArray& url)
+struct GatewayClient::Pending
 {
-    return request(QByteArrayLiteral("GET"), url, {});
+    quint64 id = 0;
+    QByteArray message;
+    qint64 unwritten = 0;
+    Done done;
+    std::function<void()> written;
+    QByteArray received;
+    Reply reply;
+};
+
+GatewayClient::GatewayClient(ServerClock& clock, QObject* parent)
+    : QObject(parent)
+    , m_clock(clock)
+{
 }
 
-GatewayClient::Reply GatewayClient::post(const QByteArray& url, const QByteArray& body)
+GatewayClient::~GatewayClient()
 {
-    return request(QByteArrayLiteral("POST"), url, body);
+    m_pending.reset();
+    dropSocket();
+}
+
+void GatewayClient::get(const QByteArray& url, Done done, std::function<void()> written)
+{
+    request(QByteArrayLiteral("GET"), url, {}, std::move(done), std::move(written));
+}
+
+void GatewayClient::post(const QByteArray& url, const QByteArray& body, Done done,
+                         std::function<void()> written)
+{
+    request(QByteArrayLiteral("POST"), url, body, std::move(done), std::move(written));
 }
 
 void GatewayClient::abort()
 {
-    if (m_busy && m_socket)
-        m_socket->abort();
+    if (m_pending)
+        complete(QStringLiteral("request abandoned"));
 }
 
 void GatewayClient::endSession()
 {
-    if (m_socket && !m_busy)
-        m_socket.reset();
+    if (!m_pending)
+        dropSocket();
 }
 
-GatewayClient::Reply GatewayClient::request(const QByteArray& method, const QByteArray& url,
-                                            const QByteArray& body)
+void GatewayClient::request(const QByteArray& method, const QByteArray& url, const QByteArray& body,
+                            Done done, std::function<void()> written)
 {
-    Reply reply;
+    const auto failLater = [this, done](const QString& error) {
+        Reply reply;
+        reply.error = error;
+        QMetaObject::invokeMethod(
+            this, [done, reply] { done(reply); }, Qt::QueuedConnection);
+    };
     Target target;
-    if (!parseUrl(url, &target)) {
-        reply.error = QStringLiteral("not a gateway address: %1").arg(QString::fromUtf8(url));
-        return reply;
-    }
+    if (!parseUrl(url, &target))
+        return failLater(QStringLiteral("not a gateway address: %1").arg(QString::fromUtf8(url)));
+    if (m_pending)
+        return failLater(QStringLiteral("another request is in progress"));
+
     const bool viaProxy = m_proxy.type() == QNetworkProxy::HttpProxy;
     QByteArray message = method + ' ' + (viaProxy ? url : target.path) +
                          QByteArrayLiteral(" HTTP/1.1\r\nHost: ") + target.hostHeader +
@@ -148,79 +174,127 @@ GatewayClient::Reply GatewayClient::request(const QByteArray& method, const QByt
                    QByteArray::number(body.size()) + QByteArrayLiteral("\r\n");
     message += QByteArrayLiteral("\r\n") + body;
 
+    m_pending = std::make_unique<Pending>();
+    m_pending->id = ++m_requests;
+    m_pending->message = message;
+    m_pending->unwritten = message.size();
+    m_pending->done = std::move(done);
+    m_pending->written = std::move(written);
+    const quint64 id = m_pending->id;
+    m_clock.callAfter(m_timeoutMs, this, [this, id] {
+        if (m_pending && m_pending->id == id)
+            complete(QStringLiteral("no reply within %1 seconds").arg(m_timeoutMs / 1000));
+    });
+
     const QByteArray socketTarget =
         viaProxy ? m_proxy.hostName().toUtf8() + ':' + QByteArray::number(m_proxy.port()) : target.hostHeader;
     const bool reuse = m_socket && m_socketTarget == socketTarget &&
                        m_socket->state() == QAbstractSocket::ConnectedState &&
                        m_socket->bytesAvailable() == 0;
-    if (!reuse) {
-        m_socket = std::make_unique<QTcpSocket>();
-        m_socket->setProxy(QNetworkProxy::NoProxy);
-        m_socketTarget = socketTarget;
+    m_starting = true;
+    if (reuse) {
+        m_socket->write(message);
+    } else {
+        openSocket(socketTarget);
+        if (viaProxy)
+            m_socket->connectToHost(m_proxy.hostName(), m_proxy.port());
+        else
+            m_socket->connectToHost(QString::fromUtf8(target.host), target.port);
     }
-    QTcpSocket& socket = *m_socket;
-    m_busy = true;
-    // Connections made here end with this request; the socket outlives it.
-    QObject context;
-    QEventLoop loop;
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    QByteArray received;
-    bool done = false;
-    const auto finishWith = [&](const QString& error) {
-        if (done)
-            return;
-        done = true;
-        reply.error = error;
-        loop.quit();
-    };
-    QObject::connect(&socket, &QTcpSocket::connected, &context, [&] {
-        socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        socket.write(message);
-    });
-    QObject::connect(&socket, &QTcpSocket::readyRead, &context, [&] {
-        received += socket.readAll();
-        if (parseResponse(received, false, &reply)) {
-            reply.delivered = true;
-            finishWith({});
-        }
-    });
-    QObject::connect(&socket, &QTcpSocket::disconnected, &context, [&] {
-        if (socket.isOpen() && socket.bytesAvailable() > 0)
-            received += socket.readAll();
-        if (parseResponse(received, true, &reply)) {
-            reply.delivered = true;
-            reply.keepAlive = false;
-            finishWith({});
-        } else {
-            finishWith(QStringLiteral("the connection closed without a complete reply"));
-        }
-    });
-    QObject::connect(&socket, &QTcpSocket::errorOccurred, &context, [&](QAbstractSocket::SocketError error) {
+    m_starting = false;
+}
+
+void GatewayClient::openSocket(const QByteArray& target)
+{
+    dropSocket();
+    m_socket = std::make_unique<QTcpSocket>();
+    m_socket->setProxy(QNetworkProxy::NoProxy);
+    m_socketTarget = target;
+    QTcpSocket* socket = m_socket.get();
+    connect(socket, &QTcpSocket::connected, this, &GatewayClient::onConnected);
+    connect(socket, &QTcpSocket::readyRead, this, &GatewayClient::onReadyRead);
+    connect(socket, &QTcpSocket::bytesWritten, this, &GatewayClient::onBytesWritten);
+    connect(socket, &QTcpSocket::disconnected, this, &GatewayClient::onDisconnected);
+    connect(socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         if (error == QAbstractSocket::RemoteHostClosedError)
             return; // handled by disconnected, which may still carry a whole reply
-        finishWith(socket.errorString());
+        if (m_pending)
+            complete(m_socket ? m_socket->errorString() : QStringLiteral("connection failed"));
     });
-    QObject::connect(&timeout, &QTimer::timeout, &loop, [&] {
-        finishWith(QStringLiteral("no reply within %1 seconds").arg(m_timeoutMs / 1000));
-    });
+}
 
-    timeout.start(m_timeoutMs);
-    if (reuse) {
-        socket.write(message);
-    } else if (viaProxy) {
-        socket.connectToHost(m_proxy.hostName(), m_proxy.port());
-    } else {
-        socket.connectToHost(QString::fromUtf8(target.host), target.port);
+void GatewayClient::dropSocket()
+{
+    if (!m_socket)
+        return;
+    // The socket may be the sender of the signal being handled: it goes when control is back in the loop.
+    QTcpSocket* socket = m_socket.release();
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}
+
+void GatewayClient::onConnected()
+{
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (m_pending)
+        m_socket->write(m_pending->message);
+}
+
+void GatewayClient::onReadyRead()
+{
+    if (!m_pending) {
+        m_socket->readAll(); // nothing was asked: a late reply to an abandoned request
+        return;
     }
-    if (!done)
-        loop.exec();
-    if (!done) // the program is ending and the wait was cut short
-        reply.error = QStringLiteral("request abandoned");
-    if (!reply.error.isEmpty())
+    m_pending->received += m_socket->readAll();
+    if (parseResponse(m_pending->received, false, &m_pending->reply)) {
+        m_pending->reply.delivered = true;
+        complete({});
+    }
+}
+
+void GatewayClient::onBytesWritten(qint64 bytes)
+{
+    if (!m_pending || m_pending->unwritten <= 0)
+        return;
+    m_pending->unwritten -= bytes;
+    if (m_pending->unwritten <= 0 && m_pending->written) {
+        const auto written = std::move(m_pending->written);
+        written();
+    }
+}
+
+void GatewayClient::onDisconnected()
+{
+    if (!m_pending) {
+        dropSocket();
+        return;
+    }
+    if (m_socket->bytesAvailable() > 0)
+        m_pending->received += m_socket->readAll();
+    if (parseResponse(m_pending->received, true, &m_pending->reply)) {
+        m_pending->reply.delivered = true;
+        m_pending->reply.keepAlive = false;
+        complete({});
+    } else {
+        complete(QStringLiteral("the connection closed without a complete reply"));
+    }
+}
+
+void GatewayClient::complete(const QString& error)
+{
+    const std::unique_ptr<Pending> pending = std::move(m_pending);
+    Reply reply = pending->reply;
+    if (!error.isEmpty()) {
+        reply.error = error;
         reply.delivered = false;
-    m_busy = false;
+    }
     if (!reply.delivered || !reply.keepAlive)
-        m_socket.reset();
-    return reply;
+        dropSocket();
+    if (m_starting) // failed while being sent: the caller hears of it once request() has returned
+        QMetaObject::invokeMethod(
+            this, [done = pending->done, reply] { done(reply); }, Qt::QueuedConnection);
+    else
+        pending->done(reply);
 }

@@ -2,22 +2,28 @@
 
 #include <QByteArray>
 #include <QNetworkProxy>
+#include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QTcpSocket;
+class ServerClock;
 
-/// HTTP/1.1 requests to the gateway, each sent once only.
+/// HTTP/1.1 requests to the gateway, each sent once only and one at a time, answered through a
+/// callback on the event loop: nothing waits in a nested loop, so the window keeps answering.
 ///
 /// Qt's network access manager quietly sends a request again when its connection drops; the gateway
 /// must see each chunk and each debit at most once, so the requests are made here on a plain socket.
-/// The connection is kept between the requests of one pass and closed by endSession(); a request
-/// whose connection fails is never repeated.
-/// Each request waits for its reply in a local event loop, so the window keeps answering; a request
-/// that stays silent for 60 seconds is a transport failure.
-class GatewayClient
+/// The connection is kept between the requests of one operation and closed by endSession(); a
+/// request whose connection fails is never repeated, and a request made while another is in flight
+/// fails at once rather than share its connection.
+class GatewayClient : public QObject
 {
+    Q_OBJECT
+
 public:
     struct Reply
     {
@@ -29,19 +35,24 @@ public:
         QByteArray body;
         QString error;
     };
+    using Done = std::function<void(const Reply&)>;
+
+    explicit GatewayClient(ServerClock& clock, QObject* parent = nullptr);
+    ~GatewayClient() override;
 
     /// Requests go through this HTTP proxy (absolute URLs, basic authorization when it has a user).
     void setProxy(const QNetworkProxy& proxy) { m_proxy = proxy; }
+    /// A request that stays unanswered this long is a transport failure (default 60 s).
     void setTimeoutMs(int milliseconds) { m_timeoutMs = milliseconds; }
 
-    GatewayClient();
-    ~GatewayClient();
+    /// url: "http://host[:port]/page?query", already encoded; the scheme in any letter case. done runs
+    /// once, never before get() or post() has returned; written runs once the whole request has been
+    /// handed to the network.
+    void get(const QByteArray& url, Done done, std::function<void()> written = {});
+    void post(const QByteArray& url, const QByteArray& body, Done done, std::function<void()> written = {});
 
-    /// url: "http://host[:port]/page?query", already encoded; the scheme in any letter case.
-    Reply get(const QByteArray& url);
-    Reply post(const QByteArray& url, const QByteArray& body);
-
-    /// Ends the request in progress, if any, as a transport failure.
+    bool isBusy() const { return m_pending != nullptr; }
+    /// Ends the request in progress, if any, as a transport failure; its callback still runs.
     void abort();
     /// Closes the kept connection; the next request opens a new one.
     void endSession();
@@ -50,11 +61,24 @@ public:
     static bool parseResponse(const QByteArray& raw, bool closed, Reply* reply);
 
 private:
-    Reply request(const QByteArray& method, const QByteArray& url, const QByteArray& body);
+    struct Pending;
 
+    void request(const QByteArray& method, const QByteArray& url, const QByteArray& body, Done done,
+                 std::function<void()> written);
+    void openSocket(const QByteArray& target);
+    void dropSocket();
+    void onConnected();
+    void onReadyRead();
+    void onBytesWritten(qint64 bytes);
+    void onDisconnected();
+    void complete(const QString& error);
+
+    ServerClock& m_clock;
     QNetworkProxy m_proxy = QNetworkProxy(QNetworkProxy::NoProxy);
     std::unique_ptr<QTcpSocket> m_socket;
     QByteArray m_socketTarget;
-    bool m_busy = false;
+    std::unique_ptr<Pending> m_pending;
+    quint64 m_requests = 0;
+    bool m_starting = false;
     int m_timeoutMs = 60000;
 };

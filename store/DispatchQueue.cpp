@@ -1,5 +1,6 @@
 #include "DispatchQueue.h"
 
+#include "NidList.h"
 #include "Store.h"
 
 DispatchQueue::DispatchQueue(const Store& store)
@@ -34,16 +35,8 @@ void DispatchQueue::markEach(const QString& sql, const QList<int>& nids, const Q
     if (nids.isEmpty())
         return;
     // The rows are named one by one, never by a range of nid: a row committed meanwhile by the desk
-    // program must not be marked without having been read. The list goes in as one bound value.
-    QStringList numbers;
-    numbers.reserve(nids.size());
-    for (int nid : nids)
-        numbers << QString::number(nid);
-    const bool lite = m_store.engine() == Store::Engine::Sqlite;
-    const QString list = lite ? u'[' + numbers.join(u',') + u']' : u'{' + numbers.join(u',') + u'}';
-    const QString condition = lite ? QStringLiteral("nid IN (SELECT value FROM json_each(?))")
-                                   : QStringLiteral("nid = ANY (CAST(? AS integer[]))");
-    m_store.exec(sql.arg(condition), QVariantList(leading) << list);
+    // program must not be marked without having been read.
+    m_store.exec(sql.arg(NidCondition(m_store)), QVariantList(leading) << NidListValue(m_store, nids));
 }
 
 void DispatchQueue::markRead(const QList<int>& nids, const QDateTime& when) const
@@ -57,6 +50,11 @@ void DispatchQueue::markRead(const QList<int>& nids, const QDateTime& when) cons
 void DispatchQueue::markDiscarded(const QList<int>& nids) const
 {
     markEach(QStringLiteral("UPDATE MessageQueue SET Status = 'Discarded' WHERE %1"), nids, {});
+}
+
+void DispatchQueue::markInvalid(const QList<int>& nids) const
+{
+    markEach(QStringLiteral("UPDATE MessageQueue SET Status = 'Invalid' WHERE %1"), nids, {});
 }
 
 int DispatchQueue::setReadTo(const QString& status) const

@@ -8,7 +8,7 @@ class Store;
 
 /// The dispatch server's side of MessageQueue: it takes rows "Queued" → "Read" into an upload and
 /// records the outcome. Every status it writes is one of "Read", "Sent", "DelSent", "Queued",
-/// "Deleted" and "Discarded".
+/// "Deleted", "Discarded" and "Invalid" (a number that cannot be sent).
 class DispatchQueue
 {
 public:
@@ -32,6 +32,7 @@ public:
     /// alone in DelDate.
     void markRead(const QList<int>& nids, const QDateTime& when) const;
     void markDiscarded(const QList<int>& nids) const;
+    void markInvalid(const QList<int>& nids) const;
 
     /// Moves every "Read" row to status (the pass's outcome, or back to "Queued"); returns how many.
     int setReadTo(const QString& status) const;

@@ -104,6 +104,16 @@ QList<TableDefinition> tables()
          {}},
         {"TempMessage", "nid %AUTO%, MobileNo %CI%, Message %CI%", {}, {}},
         {"MessageMaster", "id %AUTO%, message TEXT", {}, {}},
+        // The dispatch server's journal of the pass in progress: how far its upload got, and its rows.
+        {"DispatchPass",
+         "UploadName TEXT NOT NULL PRIMARY KEY, UserId TEXT, Stage TEXT NOT NULL, DebitReply TEXT, "
+         "Started %DATETIME% DEFAULT %NOW%",
+         {},
+         {}},
+        {"DispatchPassRows",
+         "UploadName TEXT NOT NULL, nid INTEGER NOT NULL",
+         {"CREATE INDEX DispatchPassRows_UploadName ON DispatchPassRows (UploadName, nid)"},
+         {}},
     };
 }
 
@@ -228,6 +238,10 @@ void Schema::ensure(const Store& store)
     if (!existing.contains(QStringLiteral("schema_version"))) {
         store.exec(QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)"));
         store.exec(QStringLiteral("INSERT INTO schema_version (version) VALUES (?)"), {kCurrentVersion});
+    } else {
+        // Older stores got the tables they lacked above.
+        store.exec(QStringLiteral("UPDATE schema_version SET version = ? WHERE version < ?"),
+                   {kCurrentVersion, kCurrentVersion});
     }
     transaction.commit();
 }

@@ -6,7 +6,7 @@ class Store;
 namespace Schema {
 
 /// The schema version this build writes and reads.
-constexpr int kCurrentVersion = 1;
+constexpr int kCurrentVersion = 2;
 
 /// Creates every missing table (with its delivered rows) and view in one transaction, and records
 /// the schema version. Throws StoreError, also for a store written by a newer version.

@@ -9,8 +9,18 @@
 #include <QTimeZone>
 
 #include <atomic>
+#include <optional>
 
 namespace {
+
+// How long a statement waits for another program's lock before it fails: 30 s on SQLite, no limit on
+// PostgreSQL, unless KELVRA_BUSY_TIMEOUT_MS says otherwise.
+std::optional<int> busyTimeoutMs()
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue("KELVRA_BUSY_TIMEOUT_MS", &ok);
+    return ok && value >= 0 ? std::optional<int>(value) : std::nullopt;
+}
 
 QString errorText(const QSqlError& error)
 {
@@ -52,7 +62,7 @@ std::unique_ptr<Store> Store::open(const StoreLocation& location)
         }
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=30000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs().value_or(30000)));
     } else {
         db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
         db.setHostName(location.host());
@@ -96,6 +106,11 @@ void Store::configureConnection()
         exec(QStringLiteral("PRAGMA synchronous=FULL"));
     } else {
         exec(QStringLiteral("SET client_min_messages TO warning"));
+        if (const std::optional<int> timeout = busyTimeoutMs()) {
+            QSqlQuery query = prepare(QStringLiteral("SELECT set_config('lock_timeout', ?, false)"));
+            query.addBindValue(QString::number(*timeout));
+            exec(query);
+        }
         // Column defaults take the local date and time of the desk, as on SQLite.
         const QByteArray zone = QTimeZone::systemTimeZoneId();
         if (!zone.isEmpty()) {

@@ -149,7 +149,9 @@ void WriteWholeFile(const QString& path, const QByteArray& bytes)
     if (file.exists() && !file.remove())
         throw PayloadFileError(
             QStringLiteral("cannot remove %1: %2").arg(path, file.errorString()).toStdString());
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+    // The upload holds the messages of the store, which only its owner may read.
+    if (!file.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        file.write(bytes) != bytes.size() || !file.flush())
         throw PayloadFileError(
             QStringLiteral("cannot write %1: %2").arg(path, file.errorString()).toStdString());
 }
@@ -158,7 +160,12 @@ void AppendMessageRecord(QByteArray& list, const QString& last10Number, const QS
 {
     list += ToSystemCodePage(last10Number);
     list += "\r\n";
-    list += ToSystemCodePage(text);
+    // CR LF separates the records: a line break inside a text goes out as a single LF, so that a text
+    // can never pass a number of its own to the gateway.
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(u'\r', u'\n');
+    list += ToSystemCodePage(lines);
     list += "\r\n";
 }
 

@@ -31,12 +31,14 @@ QByteArray HexEncodeText(const QByteArray& bytes);
 
 /// The whole content of a file; throws PayloadFileError when it cannot be read.
 QByteArray ReadWholeFile(const QString& path);
-/// Deletes the file if it exists and writes bytes as its whole content; throws PayloadFileError when
+/// Deletes the file if it exists and writes bytes as its whole content, readable by its owner only;
+/// throws PayloadFileError when
 /// the old file cannot be removed or the new one cannot be written completely.
 void WriteWholeFile(const QString& path, const QByteArray& bytes);
 
-/// Appends one message list record: the number, CR LF, the text unchanged, CR LF, in the system code
-/// page. The caller passes the last 10 characters of the mobile number.
+/// Appends one message list record: the number, CR LF, the text, CR LF, in the system code page. Each
+/// line break inside the text (CR LF, CR or LF) is written as a single LF. The caller passes the last
+/// 10 characters of the mobile number.
 void AppendMessageRecord(QByteArray& list, const QString& last10Number, const QString& text);
 
 /// One chunk request's content: its hex characters and its Status (0 more to follow, 1 the last).

@@ -160,9 +160,12 @@ void TestPayload::messageListRecords()
 {
     QByteArray list;
     AppendMessageRecord(list, "9876543210", QStringView(u"Paid \u20AC5").toString());
-    AppendMessageRecord(list, "9123456789", "two\r\nlines");
+    AppendMessageRecord(list, "9123456789", "two\r\nlines\rand\nmore");
+    // Only the record separator holds CR LF: a text can never smuggle in a record of its own.
+    AppendMessageRecord(list, "9123456780", "Hello\r\n9999999999\r\nspoofed");
     QCOMPARE(list, QByteArray("9876543210\r\nPaid \x80"
-                              "5\r\n9123456789\r\ntwo\r\nlines\r\n"));
+                              "5\r\n9123456789\r\ntwo\nlines\nand\nmore\r\n"
+                              "9123456780\r\nHello\n9999999999\nspoofed\r\n"));
 }
 
 void TestPayload::chunking_data()

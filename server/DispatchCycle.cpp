@@ -1,0 +1,296 @@
+#include "DispatchCycle.h"
+
+#include "DispatchQueue.h"
+#include "GatewaySession.h"
+#include "PassJournal.h"
+#include "ServerClock.h"
+#include "ServerNotifier.h"
+#include "Store.h"
+#include "cZLIB.h"
+
+#include <QDateTime>
+#include <QDir>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+constexpr int kMaxPerPass = 2000;
+constexpr int kStoreRetryMs = 1000;
+
+QString now()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss AP"));
+}
+
+// The upload file is named after the user id; keep whatever the operator typed out of the path.
+QString fileSafe(const QString& text)
+{
+    QString safe;
+    for (const QChar c : text)
+        safe += (c.isLetterOrNumber() && c.unicode() < 128) || c == u'-' || c == u'_' || c == u'.'
+                    ? c
+                    : QChar(u'_');
+    return safe;
+}
+
+// Tests end the process at a named stage of the pass (QUAYLINK_STOP_AT), as a crash or a power cut would.
+void stopHereForTests(const QString& stage)
+{
+    static const QString stopAt = qEnvironmentVariable("QUAYLINK_STOP_AT");
+    if (stopAt.isEmpty() || stopAt != stage)
+        return;
+    std::fflush(stdout);
+    std::raise(SIGKILL);
+}
+
+void makeOwnerOnlyFolder(const QString& path)
+{
+    QDir().mkpath(path);
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+} // namespace
+
+DispatchCycle::DispatchCycle(const Store& store, GatewaySession& session, ServerNotifier& notifier,
+                             ServerClock& clock, QString uploadFolder, QObject* parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_session(session)
+    , m_notifier(notifier)
+    , m_clock(clock)
+    , m_uploadFolder(std::move(uploadFolder))
+{
+}
+
+bool DispatchCycle::isUsableNumber(const QString& mobileNo)
+{
+    if (mobileNo.size() < 10 || mobileNo.size() > 12)
+        return false;
+    const QStringView sent = QStringView(mobileNo).right(10);
+    return std::all_of(sent.begin(), sent.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+void DispatchCycle::run(std::function<void()> done)
+{
+    m_done = std::move(done);
+    m_running = true;
+    m_stopping = false;
+    m_count = 0;
+    m_next = 0;
+    m_chunks.clear();
+
+    makeOwnerOnlyFolder(QFileInfo(m_uploadFolder).path());
+    makeOwnerOnlyFolder(m_uploadFolder);
+    const QString path =
+        QDir(m_uploadFolder).filePath(fileSafe(m_session.userId) + QStringLiteral("_NWM.SMS"));
+    m_stamp = uploadStamp();
+    m_uploadName = m_stamp + QStringLiteral("_NWM");
+    try {
+        m_count = buildUpload(path);
+    } catch (const std::exception& error) {
+        const StoreError* storeError = dynamic_cast<const StoreError*>(&error);
+        Q_EMIT statusLine(storeError ? QStringLiteral("DatabaseError: ") + storeError->message()
+                                     : QStringLiteral("Upload: ") + QString::fromLocal8Bit(error.what()));
+        Q_EMIT statusLine(QStringLiteral("Sent: Failed 0 ") + now());
+        return end();
+    }
+    if (m_count > 0)
+        stopHereForTests(QStringLiteral("marked"));
+    if (m_count >= m_session.balance())
+        m_notifier.message(QStringLiteral("SMS balance zero Send only %1 SMS").arg(m_session.balance()));
+    if (m_count == 0) {
+        Q_EMIT statusLine(QStringLiteral("Sent: Failed 0 ") + now());
+        return end();
+    }
+
+    try {
+        QByteArray data = ReadWholeFile(path);
+        static cZLIB zlib;
+        zlib.CompressString(data, 15);
+        const QByteArray hex = HexEncodeText(data);
+        WriteWholeFile(path, hex);
+        m_chunks = SplitIntoChunks(hex);
+    } catch (const PayloadFileError& error) {
+        Q_EMIT statusLine(QStringLiteral("Upload: ") + QString::fromLocal8Bit(error.what()));
+        return failUpload();
+    }
+    postNext();
+}
+
+int DispatchCycle::buildUpload(const QString& path)
+{
+    DispatchQueue queue(m_store);
+    Transaction transaction(m_store);
+    const QList<DispatchQueue::Row> rows = queue.selectQueued(kMaxPerPass);
+    QList<int> discarded;
+    QList<int> invalid;
+    QList<int> read;
+    QByteArray list;
+    int count = 0;
+    for (const DispatchQueue::Row& row : rows) {
+        if (row.message.isEmpty()) {
+            discarded << row.nid;
+            continue;
+        }
+        // Never "Sent" when nothing was sent: an unusable number has a final status of its own.
+        if (!isUsableNumber(row.mobileNo)) {
+            invalid << row.nid;
+            continue;
+        }
+        if (count >= m_session.balance())
+            break; // does not fit in the balance: stays queued
+        AppendMessageRecord(list, row.mobileNo.right(10), row.message);
+        read << row.nid;
+        if (++count == kMaxPerPass)
+            break;
+    }
+    queue.markDiscarded(discarded);
+    queue.markInvalid(invalid);
+    queue.markRead(read, QDateTime::currentDateTime());
+    if (!read.isEmpty())
+        PassJournal(m_store).begin(m_uploadName, m_session.userId, read);
+    // The rows become "Read" only together with the upload file that holds them.
+    WriteWholeFile(path, list);
+    transaction.commit();
+    return count;
+}
+
+void DispatchCycle::postNext()
+{
+    if (m_stopping)
+        return end();
+    const UploadChunk& chunk = m_chunks.at(m_next);
+    if (chunk.status == 0)
+        return post(chunk);
+    // Once the last chunk is out the upload may be complete at the gateway: never requeue after that.
+    recordThen([this] { PassJournal(m_store).setStage(m_uploadName, PassJournal::Stage::LastPosted); },
+               [this] { post(m_chunks.at(m_next)); });
+}
+
+void DispatchCycle::post(const UploadChunk& chunk)
+{
+    const bool last = chunk.status != 0;
+    std::function<void()> written;
+    if (last)
+        written = [] {
+            stopHereForTests(QStringLiteral("lastposted"));
+        };
+    m_session.postChunk(
+        chunk.text, chunk.status, m_uploadName,
+        [this, last](const GatewayClient::Reply& reply) { onChunkReply(reply, last); }, std::move(written));
+}
+
+void DispatchCycle::onChunkReply(const GatewayClient::Reply& reply, bool last)
+{
+    if (!reply.delivered) {
+        Q_EMIT statusLine(QStringLiteral("Upload: ") + reply.error);
+        return last ? lostLastReply() : failUpload();
+    }
+    const QByteArray answer = reply.body.toLower();
+    if (!last) {
+        if (answer != "done")
+            return failUpload();
+        ++m_next;
+        stopHereForTests(QStringLiteral("chunk:%1").arg(m_next));
+        return postNext();
+    }
+    if (answer != "complete")
+        return failUpload();
+    recordThen([this] { PassJournal(m_store).setStage(m_uploadName, PassJournal::Stage::Complete); },
+               [this] {
+                   stopHereForTests(QStringLiteral("complete"));
+                   uploaded();
+               });
+}
+
+void DispatchCycle::failUpload()
+{
+    if (!m_stopping)
+        m_notifier.message(QStringLiteral("Send Fail!"));
+    Q_EMIT statusLine(QStringLiteral("Sent: Failed %1 ").arg(m_count) + now());
+    recordThen([this] { PassJournal(m_store).finish(m_uploadName, QStringLiteral("Queued")); },
+               [this] { end(); });
+}
+
+void DispatchCycle::lostLastReply()
+{
+    // The gateway may have taken the whole upload: sending it again could deliver every message twice.
+    Q_EMIT statusLine(QStringLiteral("Upload %1: no reply to the last chunk; %2 messages marked Deleted")
+                          .arg(m_uploadName)
+                          .arg(m_count));
+    recordThen([this] { PassJournal(m_store).finish(m_uploadName, QStringLiteral("Deleted")); },
+               [this] { end(); });
+}
+
+void DispatchCycle::uploaded()
+{
+    if (m_stopping)
+        return end();
+    m_session.setBalance(std::max(0, m_session.balance() - m_count), m_session.balanceText());
+    m_session.debit(m_count, m_stamp, [this](const GatewayClient::Reply& reply) { onDebitReply(reply); });
+}
+
+void DispatchCycle::onDebitReply(const GatewayClient::Reply& reply)
+{
+    // No reply at all counts as an unconfirmed debit: the upload itself was accepted.
+    const bool debited = reply.delivered && reply.body == "Success";
+    const QString answer = reply.delivered ? QString::fromUtf8(reply.body) : QString();
+    recordThen(
+        [this, answer] { PassJournal(m_store).setStage(m_uploadName, PassJournal::Stage::Debited, answer); },
+        [this, debited] {
+            stopHereForTests(QStringLiteral("debited"));
+            if (debited)
+                Q_EMIT statusLine(QStringLiteral("Successfully Sent: %1 ").arg(m_count) + now());
+            else
+                Q_EMIT statusLine(
+                    QStringLiteral("Message Sent but Balance not Deducted %1 , Contect to your vendor ")
+                        .arg(m_count) +
+                    now());
+            const QString status = debited ? QStringLiteral("Sent") : QStringLiteral("DelSent");
+            recordThen([this, status] { PassJournal(m_store).finish(m_uploadName, status); },
+                       [this] {
+                           m_session.setBalance(m_session.balance(),
+                                                QStringLiteral("Balance SMS: %1").arg(m_session.balance()));
+                           end();
+                       });
+        });
+}
+
+void DispatchCycle::recordThen(std::function<void()> write, std::function<void()> then, int attempt)
+{
+    try {
+        write();
+    } catch (const StoreError& error) {
+        if (attempt == 1)
+            Q_EMIT statusLine(QStringLiteral("DatabaseError: ") + error.message() +
+                              QStringLiteral(" (trying again every second)"));
+        if (m_stopping)
+            return end(); // the journal keeps the pass for the next start
+        m_clock.callAfter(kStoreRetryMs, this,
+                          [this, write = std::move(write), then = std::move(then), attempt] {
+                              recordThen(write, then, attempt + 1);
+                          });
+        return;
+    }
+    then();
+}
+
+void DispatchCycle::end()
+{
+    m_running = false;
+    m_session.client().endSession();
+    const auto done = std::move(m_done);
+    m_done = nullptr;
+    if (done)
+        done();
+}
+
+QString DispatchCycle::uploadStamp()
+{
+    // Milliseconds close the pattern's seconds; the generator is never seeded, as before.
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmsszzz")) + u'_' +
+           QString::number(m_random() % 9999999u);
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "GatewayClient.h"
+#include "UploadPayload.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <random>
+
+class GatewaySession;
+class PassJournal;
+class ServerClock;
+class ServerNotifier;
+class Store;
+
+/// One dispatch pass: takes up to 2000 queued messages that fit in the balance, writes the upload
+/// file, uploads it chunk by chunk, asks for the debit and records the outcome, keeping the pass
+/// journal up to date so that every row ends in a known state whatever fails.
+class DispatchCycle : public QObject
+{
+    Q_OBJECT
+
+public:
+    DispatchCycle(const Store& store, GatewaySession& session, ServerNotifier& notifier, ServerClock& clock,
+                  QString uploadFolder, QObject* parent = nullptr);
+
+    /// SendSmsSingleFile: one upload pass over a logged-in session; done runs once when it has ended.
+    void run(std::function<void()> done);
+    /// The pass ends before its next request, or instead of its next store retry; rows it leaves
+    /// "Read" stay in the journal for the server to resolve.
+    void stop() { m_stopping = true; }
+    bool isRunning() const { return m_running; }
+
+    /// A number the gateway can take: 10 to 12 characters whose last ten (the part sent) are digits.
+    static bool isUsableNumber(const QString& mobileNo);
+
+Q_SIGNALS:
+    void statusLine(const QString& line);
+
+private:
+    int buildUpload(const QString& path);
+    void postNext();
+    void post(const UploadChunk& chunk);
+    void onChunkReply(const GatewayClient::Reply& reply, bool last);
+    void failUpload();
+    void lostLastReply();
+    void uploaded();
+    void onDebitReply(const GatewayClient::Reply& reply);
+    /// Runs a store write, retrying every second while the store fails, then goes on with then.
+    void recordThen(std::function<void()> write, std::function<void()> then, int attempt = 1);
+    void end();
+    QString uploadStamp();
+
+    const Store& m_store;
+    GatewaySession& m_session;
+    ServerNotifier& m_notifier;
+    ServerClock& m_clock;
+    QString m_uploadFolder;
+    std::minstd_rand m_random;
+
+    std::function<void()> m_done;
+    bool m_running = false;
+    bool m_stopping = false;
+    int m_count = 0;
+    QString m_stamp;
+    QString m_uploadName;
+    QList<UploadChunk> m_chunks;
+    qsizetype m_next = 0;
+};

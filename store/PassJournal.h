@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class Store;
+
+/// The dispatch server's journal of the pass in progress (tables DispatchPass and DispatchPassRows):
+/// its upload name, the rows it marked "Read" and how far the upload got, so that every row of a pass
+/// cut short by a crash, a lost reply or a store failure ends in a known state.
+class PassJournal
+{
+public:
+    /// How far a pass got; each stage is written before the step that could leave it unknown.
+    enum class Stage {
+        Marked,     // rows marked "Read", the last chunk not yet posted
+        LastPosted, // the last chunk was posted, its reply not yet read
+        Complete,   // the gateway acknowledged the upload "complete"
+        Debited,    // the debit was answered (DebitReply holds the reply)
+    };
+
+    /// What became of the rows of one interrupted pass; an empty upload name stands for rows left
+    /// "Read" that no journal names.
+    struct Resolution
+    {
+        QString uploadName;
+        int queued = 0;
+        int sent = 0;
+        int delSent = 0;
+        int deleted = 0;
+    };
+
+    explicit PassJournal(const Store& store);
+
+    /// Opens the journal of a pass; runs inside the transaction that marks its rows "Read".
+    void begin(const QString& uploadName, const QString& userId, const QList<int>& nids) const;
+    void setStage(const QString& uploadName, Stage stage, const QString& debitReply = {}) const;
+    /// Gives the pass's rows still "Read" their final status and closes its journal, in one
+    /// transaction; returns how many rows changed.
+    int finish(const QString& uploadName, const QString& status) const;
+
+    /// Resolves every pass left in the journal by how far it got: last chunk never posted "Queued",
+    /// posted without a reply "Deleted", complete "Sent" when the debit was answered "Success", else
+    /// "DelSent". Rows left "Read" that no journal names take orphanStatus.
+    QList<Resolution> resolveInterrupted(const QString& orphanStatus) const;
+
+    static QString stageName(Stage stage);
+
+private:
+    const Store& m_store;
+};
+
+/// The one-server-per-store lock on PostgreSQL: a session advisory lock, held until the connection
+/// closes, whichever machine the other server runs on.
+bool TryTakeServerLock(const Store& store);
