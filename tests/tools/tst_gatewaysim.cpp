@@ -1,8 +1,8 @@
+#include "Store.h"
 #include "TestEnvironment.h"
 #include "UploadPayload.h"
 #include "cZLIB.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -68,6 +70,20 @@ public:
     {
         return QUrl::fromEncoded("http://127.0.0.1:" + QByteArray::number(port) + "/Quaylink/" + page + query,
                                  QUrl::StrictMode);
+    }
+
+    /// What it wrote to stderr so far.
+    QByteArray errors() { return m_process.readAllStandardError(); }
+
+    /// The delayMs of each answered request, in order.
+    QList<int> delays() const
+    {
+        QList<int> delays;
+        for (const QJsonObject& request : log("request")) {
+            if (!request.value("dropped").toBool())
+                delays.append(request.value("delayMs").toInt(-1));
+        }
+        return delays;
     }
 
     QList<QJsonObject> log(const QString& event) const
@@ -177,12 +193,41 @@ QList<Message> sampleMessages(int count)
     return messages;
 }
 
+// Written here, not by the dispatch server's encoder, so that a text holding CR LF reaches the gateway.
 QByteArray messageList(const QList<Message>& messages)
 {
     QByteArray list;
     for (const Message& message : messages)
-        AppendMessageRecord(list, message.number, message.text);
+        list += ToSystemCodePage(message.number) + "\r\n" + ToSystemCodePage(message.text) + "\r\n";
     return list;
+}
+
+QByteArray chunkRequest(const QByteArray& hex, const QString& flag)
+{
+    const QByteArray document = ChunkDocument(hex);
+    return "POST /Quaylink/PostDataZSM.ASP" + ChunkQuery(Broker, hex.size(), 1, flag) +
+           " HTTP/1.1\r\nHost: x\r\nContent-Length: " + QByteArray::number(document.size()) + "\r\n\r\n" +
+           document;
+}
+
+/// Whether another program could write to the store now, without waiting for any lock.
+bool storeWritable(Store& store)
+{
+    try {
+        if (store.engine() == Store::Engine::Sqlite) {
+            store.exec("PRAGMA busy_timeout = 0");
+            store.exec("BEGIN IMMEDIATE");
+        } else {
+            store.exec("BEGIN");
+            store.exec("LOCK TABLE MessageQueue IN ROW EXCLUSIVE MODE NOWAIT"); // as INSERT and UPDATE
+        }
+    } catch (const StoreError&) {
+        if (store.engine() == Store::Engine::Postgres)
+            store.exec("ROLLBACK");
+        return false;
+    }
+    store.exec("ROLLBACK");
+    return true;
 }
 
 } // namespace
@@ -203,8 +248,15 @@ private Q_SLOTS:
     void refusedChunkFailsOnlyItsUpload();
     void chunkReplyLetterCase_data();
     void chunkReplyLetterCase();
-    void delayedReplies();
+    void replyDelays_data();
+    void replyDelays();
+    void jitterFollowsSeed();
+    void splitReply();
+    void lateReplyToClosedClient();
+    void storeLock_data();
+    void storeLock();
     void droppedConnections();
+    void keepAliveAndPipelining_data();
     void keepAliveAndPipelining();
     void commandLine_data();
     void commandLine();
@@ -481,17 +533,133 @@ void TestGatewaySim::chunkReplyLetterCase()
     QVERIFY(gateway.stop());
 }
 
-void TestGatewaySim::delayedReplies()
+void TestGatewaySim::replyDelays_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QList<int>>("delays"); // check, login, chunk, debit, an unknown page
+    QTest::newRow("none") << QStringList() << QList<int>{0, 0, 0, 0, 0};
+    QTest::newRow("delay on its page only")
+        << QStringList{"--delay-ms", "40", "--delay-page", "logonchk.asp"} << QList<int>{0, 40, 0, 0, 0};
+    QTest::newRow("latency on every reply")
+        << QStringList{"--latency-ms", "30"} << QList<int>{30, 30, 30, 30, 30};
+    QTest::newRow("latency added to the delay")
+        << QStringList{"--latency-ms", "30", "--delay-ms", "40", "--delay-page", "login"}
+        << QList<int>{30, 70, 30, 30, 30};
+    QTest::newRow("late reply instead of the others")
+        << QStringList{"--latency-ms", "30",         "--delay-ms", "40",
+                       "--late",       "debit:1:60", "--late",     "check:2:90"}
+        << QList<int>{70, 70, 70, 60, 30};
+}
+
+void TestGatewaySim::replyDelays()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QList<int>, delays);
+    TestEnvironment env;
+    Gateway gateway(env);
+    QVERIFY(gateway.start(arguments));
+    QCOMPARE(get(m_nam, gateway.url("QuaylinkChk.asp")).body, "Server Connected");
+    QCOMPARE(get(m_nam, gateway.url("Logonchk.asp", loginQuery(Broker, BrokerPassword))).body,
+             "logonyes||5000");
+    QVERIFY(post(m_nam, gateway.url("PostDataZSM.ASP", "?ID=broker"), "x").body.startsWith("Error: "));
+    QCOMPARE(get(m_nam, gateway.url("Debit.asp", "?UserId=x")).body, "Fail");
+    QCOMPARE(get(m_nam, gateway.url("Other.asp")).status, 404);
+    QCOMPARE(gateway.delays(), delays);
+    QVERIFY(gateway.stop());
+}
+
+void TestGatewaySim::jitterFollowsSeed()
+{
+    auto delaysWith = [this](const QStringList& seed) {
+        TestEnvironment env;
+        Gateway gateway(env);
+        if (!gateway.start(QStringList{"--latency-ms", "5", "--jitter-ms", "10"} + seed))
+            return QList<int>();
+        for (int i = 0; i < 12; ++i)
+            get(m_nam, gateway.url(i % 3 == 0 ? "Other.asp" : "QuaylinkChk.asp"));
+        return gateway.stop() ? gateway.delays() : QList<int>();
+    };
+    const QList<int> first = delaysWith({"--seed", "7"});
+    QCOMPARE(first.size(), 12);
+    QCOMPARE(delaysWith({"--seed", "7"}), first);
+    QVERIFY(delaysWith({"--seed", "8"}) != first);
+    QCOMPARE(delaysWith({}), delaysWith({"--seed", "1"}));
+    QVERIFY(*std::min_element(first.begin(), first.end()) == 0); // -10 to +10 around 5, clamped
+    QVERIFY(*std::max_element(first.begin(), first.end()) <= 15);
+}
+
+void TestGatewaySim::splitReply()
 {
     TestEnvironment env;
     Gateway gateway(env);
-    QVERIFY(gateway.start({"--delay-ms", "400", "--delay-page", "logonchk.asp"}));
-    QElapsedTimer timer;
-    timer.start();
-    QCOMPARE(get(m_nam, gateway.url("Logonchk.asp", loginQuery(Broker, BrokerPassword))).body,
-             "logonyes||5000");
-    QVERIFY(timer.elapsed() >= 400);
+    // Long enough that the headers are read before the body comes.
+    QVERIFY(gateway.start({"--split-reply-ms", "1000"}));
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, gateway.port);
+    QVERIFY(socket.waitForConnected(10000));
+    socket.write("GET /Quaylink/QuaylinkChk.asp HTTP/1.1\r\nHost: x\r\n\r\n");
+    QTRY_VERIFY(socket.peek(4096).contains("\r\n\r\n"));
+    QVERIFY(socket.readAll().endsWith("Content-Length: 16\r\n\r\n"));
+    QTRY_COMPARE(socket.bytesAvailable(), qint64(16));
+    QCOMPARE(socket.readAll(), "Server Connected");
+    QVERIFY(gateway.stop());
+}
+
+void TestGatewaySim::lateReplyToClosedClient()
+{
+    TestEnvironment env;
+    Gateway gateway(env);
+    // The check's late reply comes after the chunk's, so once it is in, the chunk's has been dealt with.
+    // The store lock is released only once the chunk's reply is due, though it goes nowhere.
+    QVERIFY(gateway.start({"--late", "chunk:1:2000", "--late", "check:1:2000", "--lock-store", env.storeUrl(),
+                           "--lock-at", "chunk", "--lock-ms", "0"}));
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, gateway.port);
+    QVERIFY(client.waitForConnected(10000));
+    client.write(chunkRequest(hexOf("9876543210\r\nHello\r\n"), "late_NWM"));
+    QTRY_COMPARE(gateway.log("upload").size(), 1);
+    QCOMPARE(gateway.log("upload")[0].value("valid").toBool(), true);
+    QVERIFY(client.readAll().isEmpty());
+    client.abort();
+
     QCOMPARE(get(m_nam, gateway.url("QuaylinkChk.asp")).body, "Server Connected");
+    const QList<QJsonObject> requests = gateway.log("request");
+    QCOMPARE(requests[0].value("reply").toString(), "complete");
+    QCOMPARE(requests[0].value("delayMs").toInt(), 2000);
+    QTRY_COMPARE(gateway.log("unlock").size(), 1);
+    QVERIFY(gateway.stop());
+    QCOMPARE(gateway.errors(), "");
+}
+
+void TestGatewaySim::storeLock_data()
+{
+    QTest::addColumn<QString>("lockMs");
+    QTest::addColumn<bool>("released");
+    QTest::newRow("while held") << "60000" << false;
+    QTest::newRow("after the unlock") << "0" << true;
+}
+
+void TestGatewaySim::storeLock()
+{
+    QFETCH(QString, lockMs);
+    QFETCH(bool, released);
+    TestEnvironment env;
+    Gateway gateway(env);
+    QVERIFY(gateway.start({"--lock-store", env.storeUrl(), "--lock-at", "check:2", "--lock-ms", lockMs}));
+    const std::unique_ptr<Store> store = env.openStore();
+
+    QCOMPARE(get(m_nam, gateway.url("QuaylinkChk.asp")).body, "Server Connected");
+    QVERIFY(gateway.log("lock").isEmpty());
+    QCOMPARE(get(m_nam, gateway.url("QuaylinkChk.asp")).body, "Server Connected");
+    const QList<QJsonObject> locks = gateway.log("lock");
+    QCOMPARE(locks.size(), 1);
+    QCOMPARE(locks[0].value("page").toString(), "QuaylinkChk.asp");
+    QCOMPARE(locks[0].value("n").toInt(), 2);
+    QVERIFY2(!locks[0].contains("error"), qPrintable(locks[0].value("error").toString()));
+    QVERIFY(store->exec("SELECT COUNT(*) FROM MessageQueue").next()); // readers go on
+    if (released)
+        QTRY_COMPARE(gateway.log("unlock").size(), 1);
+    QCOMPARE(storeWritable(*store), released);
     QVERIFY(gateway.stop());
 }
 
@@ -541,11 +709,20 @@ void TestGatewaySim::droppedConnections()
     QVERIFY(gateway.stop());
 }
 
+void TestGatewaySim::keepAliveAndPipelining_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("delayed") << QStringList{"--delay-ms", "50"};
+    QTest::newRow("jittered and split")
+        << QStringList{"--latency-ms", "20", "--jitter-ms", "20", "--split-reply-ms", "10"};
+}
+
 void TestGatewaySim::keepAliveAndPipelining()
 {
+    QFETCH(QStringList, arguments);
     TestEnvironment env;
     Gateway gateway(env);
-    QVERIFY(gateway.start({"--delay-ms", "50"}));
+    QVERIFY(gateway.start(arguments));
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, gateway.port);
     QVERIFY(socket.waitForConnected(10000));
@@ -580,6 +757,15 @@ void TestGatewaySim::commandLine_data()
     QTest::newRow("refuse chunk 0") << QStringList{"--refuse-chunk", "0"} << QByteArray() << 2
                                     << "refuse-chunk";
     QTest::newRow("stray argument") << QStringList{"now"} << QByteArray() << 2 << "now";
+    QTest::newRow("negative latency")
+        << QStringList{"--latency-ms", "-1"} << QByteArray() << 2 << "--latency-ms needs milliseconds";
+    QTest::newRow("seed not a number") << QStringList{"--seed", "x"} << QByteArray() << 2 << "--seed";
+    QTest::newRow("late without K") << QStringList{"--late", "chunk:500"} << QByteArray() << 2 << "chunk:500";
+    QTest::newRow("lock without page")
+        << QStringList{"--lock-store", "s.db", "--lock-ms", "5"} << QByteArray() << 2 << "go together";
+    QTest::newRow("lock store URL") << QStringList{"--lock-store", "postgresql://u@h", "--lock-at",
+                                                   "debit",        "--lock-ms",        "5"}
+                                    << QByteArray() << 2 << "--lock-store: not a store URL";
     QTest::newRow("accounts line with two fields")
         << QStringList() << QByteArray("ok pw 1\nbroken 5\n") << 1 << "line 2";
     QTest::newRow("accounts negative balance") << QStringList() << QByteArray("neg pw -5\n") << 1 << "line 1";
@@ -612,9 +798,28 @@ void TestGatewaySim::commandLine()
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitCode(), 0);
     const QByteArray help = process.readAllStandardOutput();
-    for (const char* option : {"--refuse-chunk", "--reply-case", "--reply-suffix", "--delay-ms",
-                               "--delay-page", "--drop-connection", "--debit-reply", "--check-reply",
-                               "--login-reply", "demo demo 10000", "\"event\":\"message\""})
+    for (const char* option : {"--refuse-chunk",
+                               "--reply-case",
+                               "--reply-suffix",
+                               "--delay-ms",
+                               "--delay-page",
+                               "--drop-connection",
+                               "--debit-reply",
+                               "--check-reply",
+                               "--login-reply",
+                               "--latency-ms",
+                               "--jitter-ms",
+                               "--seed",
+                               "--split-reply-ms",
+                               "--late",
+                               "--lock-store",
+                               "--lock-at",
+                               "--lock-ms",
+                               "demo demo 10000",
+                               "\"event\":\"message\"",
+                               "\"delayMs\":N",
+                               "\"event\":\"unlock\"",
+                               "LOCK TABLE MessageQueue"})
         QVERIFY2(help.contains(option), option);
 }
 

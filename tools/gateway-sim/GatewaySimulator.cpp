@@ -1,12 +1,16 @@
 #include "GatewaySimulator.h"
 
+#include "StoreError.h"
+#include "StoreLock.h"
 #include "UploadDecoder.h"
 #include "UploadPayload.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QTimer>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -122,9 +126,12 @@ GatewaySimulator::GatewaySimulator(GatewayOptions options, QMap<QString, Gateway
     : QObject(parent)
     , m_options(std::move(options))
     , m_accounts(std::move(accounts))
+    , m_random(m_options.seed)
     , m_http([this](const HttpRequest& request) { return handle(request); })
 {
 }
+
+GatewaySimulator::~GatewaySimulator() = default;
 
 void GatewaySimulator::start(quint16 port)
 {
@@ -135,6 +142,8 @@ void GatewaySimulator::start(quint16 port)
                                          .arg(m_options.logPath, m_log.errorString())
                                          .toStdString());
     }
+    if (m_options.storeLock)
+        m_storeLock = std::make_unique<StoreLock>(m_options.storeLock->store);
     if (!m_http.listen(port))
         throw std::runtime_error(QStringLiteral("cannot listen on 127.0.0.1:%1: %2")
                                      .arg(port)
@@ -163,17 +172,23 @@ HttpReply GatewaySimulator::handle(const HttpRequest& request)
             page = name.page;
     }
     HttpReply reply;
+    reply.splitMs = m_options.splitReplyMs;
     if (!page) {
         reply.status = 404;
         reply.body = "Not Found";
+        reply.delayMs = replyDelay(0, std::nullopt);
         line.insert(QStringLiteral("page"), QString());
         line.insert(QStringLiteral("status"), reply.status);
         line.insert(QStringLiteral("reply"), QString::fromUtf8(reply.body));
+        line.insert(QStringLiteral("delayMs"), reply.delayMs);
         log(line);
         return reply;
     }
     line.insert(QStringLiteral("page"), fileName(*page));
     const qint64 number = ++m_requestCounts[*page];
+    if (m_options.storeLock && m_options.storeLock->page == *page &&
+        (m_options.storeLock->request == 0 || m_options.storeLock->request == number))
+        reply.finished = lockStore(*page, number);
     if (m_options.dropRequests.contains(*page) &&
         (m_options.dropRequests.value(*page) == 0 || m_options.dropRequests.value(*page) == number)) {
         line.insert(QStringLiteral("dropped"), true);
@@ -204,12 +219,63 @@ HttpReply GatewaySimulator::handle(const HttpRequest& request)
         }
     }
     reply.body = text.toUtf8();
-    if (m_options.delayMs > 0 && (!m_options.delayPage || *m_options.delayPage == *page))
-        reply.delayMs = m_options.delayMs;
+    const auto late = m_options.lateReplies.constFind({*page, number});
+    reply.delayMs =
+        replyDelay(!m_options.delayPage || *m_options.delayPage == *page ? m_options.delayMs : 0,
+                   late != m_options.lateReplies.constEnd() ? std::optional<int>(*late) : std::nullopt);
     line.insert(QStringLiteral("status"), reply.status);
     line.insert(QStringLiteral("reply"), text);
+    line.insert(QStringLiteral("delayMs"), reply.delayMs);
     log(line);
     return reply;
+}
+
+// Every answered request draws its offset, a late one too, so that one seed gives one sequence of delays
+// whichever replies are made late.
+int GatewaySimulator::replyDelay(int serverDelayMs, std::optional<int> lateMs)
+{
+    int networkMs = m_options.latencyMs;
+    if (m_options.jitterMs > 0)
+        networkMs = std::max(0, networkMs + m_random.bounded(-m_options.jitterMs, m_options.jitterMs + 1));
+    return lateMs.value_or(serverDelayMs + networkMs);
+}
+
+// Taken before the request is handled, as by a program that got there first; the reply's finished()
+// starts the hold. A request that comes while the lock is held keeps it until its own hold is over.
+std::function<void()> GatewaySimulator::lockStore(GatewayPage page, qint64 number)
+{
+    if (m_storeLockHolders == 0) {
+        QJsonObject line{{QStringLiteral("event"), QStringLiteral("lock")},
+                         {QStringLiteral("page"), fileName(page)},
+                         {QStringLiteral("n"), number},
+                         {QStringLiteral("ms"), m_options.storeLock->holdMs}};
+        try {
+            m_storeLock->take();
+        } catch (const StoreError& error) {
+            line.insert(QStringLiteral("error"), error.message());
+            log(line);
+            return {};
+        }
+        log(line);
+    }
+    ++m_storeLockHolders;
+    return [this] {
+        QTimer::singleShot(m_options.storeLock->holdMs, Qt::PreciseTimer, this,
+                           &GatewaySimulator::unlockStore);
+    };
+}
+
+void GatewaySimulator::unlockStore()
+{
+    if (--m_storeLockHolders > 0)
+        return;
+    QJsonObject line{{QStringLiteral("event"), QStringLiteral("unlock")}};
+    try {
+        m_storeLock->release();
+    } catch (const StoreError& error) {
+        line.insert(QStringLiteral("error"), error.message());
+    }
+    log(line);
 }
 
 QString GatewaySimulator::check()

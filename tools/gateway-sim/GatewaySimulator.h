@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HttpServer.h"
+#include "StoreLocation.h"
 
 #include <QFile>
 #include <QHash>
@@ -8,13 +9,28 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QString>
 
+#include <functional>
+#include <memory>
 #include <optional>
+#include <utility>
+
+class StoreLock;
 
 /// The gateway's pages, by their request counters and option names.
 enum class GatewayPage { Check, Login, Chunk, Debit };
+
+/// A write lock that another program takes on the message store when a given request arrives.
+struct StoreLockOptions
+{
+    StoreLocation store;
+    GatewayPage page = GatewayPage::Check;
+    qint64 request = 0; // 0: every request to the page; K: its K-th request only
+    int holdMs = 0;     // counted from the reply
+};
 
 /// How the simulated gateway behaves, faults included.
 struct GatewayOptions
@@ -31,6 +47,12 @@ struct GatewayOptions
     std::optional<QString> checkReply;
     std::optional<QString> loginReply;
     std::optional<QString> debitReply;
+    int latencyMs = 0; // added to every reply's delay, with an offset of up to jitterMs either way
+    int jitterMs = 0;
+    quint32 seed = 1;
+    int splitReplyMs = 0;                                  // 0: every reply in one piece
+    QMap<std::pair<GatewayPage, qint64>, int> lateReplies; // a page's K-th request: its reply's delay
+    std::optional<StoreLockOptions> storeLock;
 };
 
 /// One account of the gateway: its password and its remaining SMS balance.
@@ -57,8 +79,10 @@ public:
 
     GatewaySimulator(GatewayOptions options, QMap<QString, GatewayAccount> accounts,
                      QObject* parent = nullptr);
+    ~GatewaySimulator() override;
 
-    /// Opens the log and listens on 127.0.0.1 (port 0: any free port); throws std::runtime_error.
+    /// Opens the log and the store to lock, and listens on 127.0.0.1 (port 0: any free port); throws
+    /// std::runtime_error.
     void start(quint16 port);
     quint16 port() const { return m_http.port(); }
 
@@ -83,6 +107,9 @@ private:
     QString debit(const Query& query);
     QString failUpload(Upload& upload, const QString& reason);
     QString chunkReply(const QString& lowerCaseReply) const;
+    int replyDelay(int serverDelayMs, std::optional<int> lateMs);
+    std::function<void()> lockStore(GatewayPage page, qint64 number);
+    void unlockStore();
     void log(const QJsonObject& line);
 
     GatewayOptions m_options;
@@ -91,5 +118,8 @@ private:
     QMap<GatewayPage, qint64> m_requestCounts;
     qint64 m_requests = 0;
     QFile m_log;
+    QRandomGenerator m_random;
+    std::unique_ptr<StoreLock> m_storeLock;
+    int m_storeLockHolders = 0; // requests whose replies keep the lock
     HttpServer m_http;
 };

@@ -28,6 +28,16 @@ QByteArray reasonPhrase(int status)
     }
 }
 
+QByteArray responseHead(int status, qsizetype bodyLength, bool keepAlive)
+{
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
+    head += "Content-Type: text/html\r\nCache-Control: private\r\nContent-Length: " +
+            QByteArray::number(bodyLength) + "\r\n";
+    if (!keepAlive)
+        head += "Connection: close\r\n";
+    return head + "\r\n";
+}
+
 } // namespace
 
 HttpServer::HttpServer(Handler handler, QObject* parent)
@@ -56,7 +66,15 @@ HttpConnection::HttpConnection(QTcpSocket* socket, HttpServer::Handler handler, 
     socket->setParent(this);
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket, &QTcpSocket::readyRead, this, &HttpConnection::readRequests);
-    connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+    connect(socket, &QTcpSocket::disconnected, this, &HttpConnection::closed);
+}
+
+void HttpConnection::closed()
+{
+    m_closed = true;
+    // A reply on its way keeps the connection until it is due, so that its finished() still comes then.
+    if (!m_waiting)
+        deleteLater();
 }
 
 void HttpConnection::readRequests()
@@ -125,42 +143,67 @@ void HttpConnection::readRequests()
         if (reply.drop) {
             m_closing = true;
             m_socket->abort();
+            if (reply.finished)
+                reply.finished();
             return;
         }
-        if (reply.delayMs <= 0) {
-            send(reply.status, reply.body, keepAlive);
+        if (reply.delayMs <= 0 && reply.splitMs <= 0) {
+            // Headers and body in one write: written separately, Nagle's algorithm holds the body back
+            // until the client's delayed acknowledgement of the headers arrives.
+            write(responseHead(reply.status, reply.body.size(), keepAlive) + reply.body);
+            endReply(reply, keepAlive);
             continue;
         }
-        m_waiting = true;
-        QTimer::singleShot(reply.delayMs, this, [this, reply, keepAlive] {
-            m_waiting = false;
-            send(reply.status, reply.body, keepAlive);
-            readRequests();
-        });
+        answerLater(reply, keepAlive);
     }
 }
 
-void HttpConnection::send(int status, const QByteArray& body, bool keepAlive)
+void HttpConnection::answerLater(const HttpReply& reply, bool keepAlive)
 {
-    if (!m_socket || m_closing)
-        return;
-    // Headers and body in one write: written separately, Nagle's algorithm holds the body back until
-    // the client's delayed acknowledgement of the headers arrives.
-    QByteArray response = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
-    response += "Content-Type: text/html\r\nCache-Control: private\r\nContent-Length: " +
-                QByteArray::number(body.size()) + "\r\n";
-    if (!keepAlive)
-        response += "Connection: close\r\n";
-    response += "\r\n" + body;
-    m_socket->write(response);
+    m_waiting = true;
+    QTimer::singleShot(reply.delayMs, Qt::PreciseTimer, this, [this, reply, keepAlive] {
+        const QByteArray head = responseHead(reply.status, reply.body.size(), keepAlive);
+        if (reply.splitMs <= 0) {
+            finishWaiting(reply, keepAlive, head + reply.body);
+            return;
+        }
+        write(head);
+        QTimer::singleShot(reply.splitMs, Qt::PreciseTimer, this,
+                           [this, reply, keepAlive] { finishWaiting(reply, keepAlive, reply.body); });
+    });
+}
+
+void HttpConnection::finishWaiting(const HttpReply& reply, bool keepAlive, const QByteArray& rest)
+{
+    write(rest);
+    endReply(reply, keepAlive);
+    m_waiting = false;
+    if (m_closed)
+        deleteLater();
+    else
+        readRequests();
+}
+
+void HttpConnection::endReply(const HttpReply& reply, bool keepAlive)
+{
     if (!keepAlive) {
         m_closing = true;
         m_socket->disconnectFromHost();
     }
+    if (reply.finished)
+        reply.finished();
+}
+
+// A reply due after its client has gone is dropped without a word, as a real server's would be.
+void HttpConnection::write(const QByteArray& bytes)
+{
+    if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState)
+        m_socket->write(bytes);
 }
 
 void HttpConnection::fail(int status, const QByteArray& body)
 {
-    send(status, body, false);
+    write(responseHead(status, body.size(), false) + body);
     m_closing = true;
+    m_socket->disconnectFromHost();
 }

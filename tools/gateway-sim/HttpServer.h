@@ -25,12 +25,15 @@ struct HttpReply
 {
     int status = 200;
     QByteArray body;
-    int delayMs = 0;
+    int delayMs = 0; // before the status line
+    int splitMs = 0; // between the headers and the body; 0: all in one piece
     bool drop = false;
+    // Called once the reply is out in full, or dropped, or due while its client had already gone.
+    std::function<void()> finished;
 };
 
 /// A small HTTP/1.1 server on 127.0.0.1: keep-alive, Content-Length bodies, one request at a time per
-/// connection, each response written in one piece on a socket without Nagle's delay.
+/// connection, each response written in one piece (or two, when asked) on a socket without Nagle's delay.
 class HttpServer : public QObject
 {
     Q_OBJECT
@@ -61,12 +64,17 @@ public:
 
 private:
     void readRequests();
-    void send(int status, const QByteArray& body, bool keepAlive);
+    void answerLater(const HttpReply& reply, bool keepAlive);
+    void finishWaiting(const HttpReply& reply, bool keepAlive, const QByteArray& rest);
+    void endReply(const HttpReply& reply, bool keepAlive);
+    void write(const QByteArray& bytes);
     void fail(int status, const QByteArray& body);
+    void closed();
 
     QPointer<QTcpSocket> m_socket;
     HttpServer::Handler m_handler;
     QByteArray m_buffer;
-    bool m_waiting = false;
+    bool m_waiting = false; // a reply is on its way; the requests behind it wait
     bool m_closing = false;
+    bool m_closed = false; // by the client
 };
