@@ -80,6 +80,7 @@ void DispatchCycle::run(std::function<void()> done)
     m_stopping = false;
     m_count = 0;
     m_next = 0;
+    m_lastPosted = false;
     m_chunks.clear();
 
     makeOwnerOnlyFolder(QFileInfo(m_uploadFolder).path());
@@ -175,7 +176,8 @@ void DispatchCycle::post(const UploadChunk& chunk)
     const bool last = chunk.status != 0;
     std::function<void()> written;
     if (last)
-        written = [] {
+        written = [this] {
+            m_lastPosted = true;
             stopHereForTests(QStringLiteral("lastposted"));
         };
     m_session.postChunk(
@@ -187,7 +189,8 @@ void DispatchCycle::onChunkReply(const GatewayClient::Reply& reply, bool last)
 {
     if (!reply.delivered) {
         Q_EMIT statusLine(QStringLiteral("Upload: ") + reply.error);
-        return last ? lostLastReply() : failUpload();
+        // A last chunk that never fully left cannot have completed the upload at the gateway.
+        return last && m_lastPosted ? lostLastReply() : failUpload();
     }
     const QByteArray answer = reply.body.toLower();
     if (!last) {

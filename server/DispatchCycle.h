@@ -69,4 +69,5 @@ private:
     QString m_uploadName;
     QList<UploadChunk> m_chunks;
     qsizetype m_next = 0;
+    bool m_lastPosted = false; // the whole last chunk request was handed to the network
 };
