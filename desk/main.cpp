@@ -33,13 +33,10 @@ int runWindows(int argc, char** argv, const CommandLine::Parsed& parsed)
     std::unique_ptr<Store> store;
     try {
         QString error;
-        const QString dataDir = StoreLocation::resolveDataDir(parsed.dataDirOption, &error);
-        if (dataDir.isEmpty())
-            throw StoreError(error);
         StoreLocation location;
-        if (!StoreLocation::parse(StoreLocation::resolveStoreUrl(parsed.storeOption, dataDir), &location,
-                                  &error))
-            throw StoreError(QStringLiteral("cannot open the message store: %1").arg(error));
+        if (!StoreLocation::resolve(parsed.storeOption, StoreLocation::resolveDataDir(parsed.dataDirOption),
+                                    &location, &error))
+            throw StoreError(error);
         store = Store::open(location);
     } catch (const StoreError& error) {
         std::fprintf(stderr, "brisant: %s\n", qPrintable(error.message()));

@@ -162,17 +162,12 @@ int main(int argc, char** argv)
         }
     }
 
+    // The application folder is made by what writes there: an SQLite store kept in it, or an upload.
     QString error;
-    const QString folder = StoreLocation::resolveDataDir(parser.value(dataDir), &error);
-    if (folder.isEmpty()) {
-        std::fprintf(stderr, "quaylink: %s\n", qPrintable(error));
-        return 1;
-    }
     ServerOptions options;
-    options.dataDir = folder;
-    if (!StoreLocation::parse(StoreLocation::resolveStoreUrl(parser.value(store), folder), &options.store,
-                              &error)) {
-        std::fprintf(stderr, "quaylink: cannot open the message store: %s\n", qPrintable(error));
+    options.dataDir = StoreLocation::resolveDataDir(parser.value(dataDir));
+    if (!StoreLocation::resolve(parser.value(store), options.dataDir, &options.store, &error)) {
+        std::fprintf(stderr, "quaylink: %s\n", qPrintable(error));
         return 1;
     }
     options.headless = parser.isSet(headless);

@@ -34,15 +34,19 @@ QList<ClientRow> ClientTable::all() const
     return clients;
 }
 
+void ClientTable::refuseTakenCode(const ClientRow& client, qint64 ownId) const
+{
+    QSqlQuery taken = m_store.exec(QStringLiteral("SELECT id FROM ClientMaster WHERE lower(trim(cdpinid)) = "
+                                                  "lower(CAST(? AS TEXT)) AND id <> ?"),
+                                   {client.code.trimmed(), ownId});
+    if (taken.next())
+        throw DuplicateEntryError(QStringLiteral("the client code %1 is already stored").arg(client.code));
+}
+
 qint64 ClientTable::insert(const ClientRow& client) const
 {
     Transaction transaction(m_store);
-    QSqlQuery taken = m_store.exec(
-        QStringLiteral("SELECT id FROM ClientMaster WHERE lower(trim(cdpinid)) = lower(CAST(? AS TEXT))"),
-        {client.code.trimmed()});
-    if (taken.next())
-        throw DuplicateEntryError(QStringLiteral("the client code %1 is already stored").arg(client.code));
-    taken.finish();
+    refuseTakenCode(client, -1);
     QSqlQuery query =
         m_store.exec(QStringLiteral("INSERT INTO ClientMaster (cName, cMobile, cdpinid, cEmail) "
                                     "VALUES (?, ?, ?, ?) RETURNING id"),
@@ -56,11 +60,20 @@ qint64 ClientTable::insert(const ClientRow& client) const
     return id;
 }
 
-void ClientTable::update(const ClientRow& client) const
+bool ClientTable::update(const ClientRow& client) const
 {
+    Transaction transaction(m_store);
+    QSqlQuery stored = m_store.exec(QStringLiteral("SELECT id FROM ClientMaster WHERE id = ?"), {client.id});
+    const bool found = stored.next();
+    stored.finish();
+    if (!found)
+        return false;
+    refuseTakenCode(client, client.id);
     m_store.exec(QStringLiteral(
                      "UPDATE ClientMaster SET cName = ?, cMobile = ?, cdpinid = ?, cEmail = ? WHERE id = ?"),
                  {client.name, client.mobile, client.code, client.email, client.id});
+    transaction.commit();
+    return true;
 }
 
 void ClientTable::remove(qint64 id) const

@@ -31,8 +31,10 @@ public:
     /// Stores a new client and returns its id. Throws DuplicateEntryError when another client has
     /// the code, compared without the blanks around it and without regard to letter case.
     qint64 insert(const ClientRow& client) const;
-    /// Writes name, mobile number, code and e-mail of the client with this id.
-    void update(const ClientRow& client) const;
+    /// Writes name, mobile number, code and e-mail of the client with this id; false when there is
+    /// none (another desk deleted it). Throws DuplicateEntryError when another client has the code,
+    /// compared as insert() compares it.
+    [[nodiscard]] bool update(const ClientRow& client) const;
     void remove(qint64 id) const;
 
     /// The id of the first client after afterId whose column begins with the prefix, taken as
@@ -40,5 +42,8 @@ public:
     std::optional<qint64> findPrefix(Column column, const QString& prefix, qint64 afterId) const;
 
 private:
+    /// Throws DuplicateEntryError when a client other than ownId has the code.
+    void refuseTakenCode(const ClientRow& client, qint64 ownId) const;
+
     const Store& m_store;
 };

@@ -14,7 +14,7 @@ struct QueuedMessage
     QString mobileNo;
     QString message;
     QString userName;
-    qint32 batchNo = 0;
+    qint64 batchNo = 0;
     QString appId;
     QString superUser;
 };

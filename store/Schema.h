@@ -6,10 +6,11 @@ class Store;
 namespace Schema {
 
 /// The schema version this build writes and reads.
-constexpr int kCurrentVersion = 2;
+constexpr int kCurrentVersion = 3;
 
-/// Creates every missing table (with its delivered rows) and view in one transaction, and records
-/// the schema version. Throws StoreError, also for a store written by a newer version.
+/// Brings an older store up to this version, creates every missing table (with its delivered rows)
+/// and view in one transaction, and records the schema version. Throws StoreError, also for a store
+/// written by a newer version.
 void ensure(const Store& store);
 
 } // namespace Schema

@@ -35,7 +35,7 @@ bool StoreLocation::parse(const QString& url, StoreLocation* location, QString* 
     return true;
 }
 
-QString StoreLocation::resolveDataDir(const QString& option, QString* error)
+QString StoreLocation::resolveDataDir(const QString& option)
 {
     QString dir = option;
     if (dir.isEmpty())
@@ -46,12 +46,15 @@ QString StoreLocation::resolveDataDir(const QString& option, QString* error)
             dataHome = QDir::homePath() + QStringLiteral("/.local/share");
         dir = dataHome + QStringLiteral("/Kelvra");
     }
-    dir = QFileInfo(dir).absoluteFilePath();
-    if (!QDir().mkpath(dir)) {
-        *error = QStringLiteral("cannot create the application folder %1").arg(dir);
-        return {};
-    }
-    return dir;
+    return QFileInfo(dir).absoluteFilePath();
+}
+
+bool StoreLocation::makeDataDir(const QString& dataDir, QString* error)
+{
+    if (QDir().mkpath(dataDir))
+        return true;
+    *error = QStringLiteral("cannot create the application folder %1").arg(dataDir);
+    return false;
 }
 
 QString StoreLocation::resolveStoreUrl(const QString& option, const QString& dataDir)
@@ -62,6 +65,20 @@ QString StoreLocation::resolveStoreUrl(const QString& option, const QString& dat
     if (!fromEnvironment.isEmpty())
         return fromEnvironment;
     return QDir(dataDir).filePath(QStringLiteral("SMSDB.db"));
+}
+
+bool StoreLocation::resolve(const QString& storeOption, const QString& dataDir, StoreLocation* location,
+                            QString* error)
+{
+    QString reason;
+    if (!parse(resolveStoreUrl(storeOption, dataDir), location, &reason)) {
+        *error = QStringLiteral("cannot open the message store: %1").arg(reason);
+        return false;
+    }
+    if (location->engine() == Engine::Sqlite &&
+        QFileInfo(location->sqlitePath()).absolutePath() == QDir::cleanPath(dataDir))
+        return makeDataDir(dataDir, error);
+    return true;
 }
 
 QString StoreLocation::displayName() const

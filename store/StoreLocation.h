@@ -12,12 +12,20 @@ public:
     /// Returns false with a reason when the URL cannot be used.
     static bool parse(const QString& url, StoreLocation* location, QString* error);
 
-    /// The application folder: the option, else $KELVRA_HOME, else $XDG_DATA_HOME/Kelvra
-    /// (~/.local/share/Kelvra). Created when missing; returns an empty string with a reason on failure.
-    static QString resolveDataDir(const QString& option, QString* error);
+    /// The application folder, as an absolute path: the option, else $KELVRA_HOME, else
+    /// $XDG_DATA_HOME/Kelvra (~/.local/share/Kelvra). Not created here: whatever writes there does.
+    static QString resolveDataDir(const QString& option);
+    /// Creates the application folder when missing; false with a reason when it cannot be.
+    static bool makeDataDir(const QString& dataDir, QString* error);
 
     /// The store URL: the option, else $KELVRA_STORE, else SMSDB.db in the application folder.
     static QString resolveStoreUrl(const QString& option, const QString& dataDir);
+
+    /// The store that the options name (see resolveStoreUrl), ready to open: an SQLite store kept in
+    /// the application folder gets the folder made; any other store leaves it alone. False with a
+    /// reason when the URL cannot be used or the folder cannot be made.
+    static bool resolve(const QString& storeOption, const QString& dataDir, StoreLocation* location,
+                        QString* error);
 
     Engine engine() const { return m_engine; }
     QString sqlitePath() const { return m_sqlitePath; }

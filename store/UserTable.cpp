@@ -5,6 +5,8 @@
 
 namespace {
 
+const QString kDeletable = QStringLiteral("Y");
+
 UserRow readUser(const QSqlQuery& query)
 {
     return UserRow{query.value(0).toString(), query.value(1).toString(), query.value(2).toString()};
@@ -80,9 +82,11 @@ void UserTable::update(const UserRow& user) const
         throw StoreError(QStringLiteral("the user %1 is not stored").arg(user.username));
 }
 
-void UserTable::remove(const QString& username) const
+bool UserTable::remove(const QString& username) const
 {
-    m_store.exec(QStringLiteral("DELETE FROM UserMaster WHERE username = ?"), {username});
+    QSqlQuery query = m_store.exec(QStringLiteral("DELETE FROM UserMaster WHERE username = ? AND todel = ?"),
+                                   {username, kDeletable});
+    return query.numRowsAffected() > 0;
 }
 
 PickList UserTable::namePickList() const

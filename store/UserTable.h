@@ -38,7 +38,9 @@ public:
     void insert(const UserRow& user) const;
     /// Writes password and todel of the user with this name; throws StoreError when there is none.
     void update(const UserRow& user) const;
-    void remove(const QString& username) const;
+    /// Deletes the user when its stored todel is "Y"; false when no such user was deleted, so a
+    /// protected user stays whatever a screen showed.
+    [[nodiscard]] bool remove(const QString& username) const;
 
     /// The user names, for the search dialog.
     PickList namePickList() const;

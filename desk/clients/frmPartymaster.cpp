@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 const QString kTitle = QStringLiteral("Client Master");
@@ -256,7 +258,10 @@ void frmPartymaster::save()
             m_rows.append(client);
             m_position = int(m_rows.size()) - 1;
         } else {
-            ClientTable(m_store).update(client);
+            if (!ClientTable(m_store).update(client)) {
+                recordGone(client.id);
+                return;
+            }
             const int index = indexOfId(client.id);
             if (index >= 0) {
                 m_rows[index] = client;
@@ -280,6 +285,18 @@ void frmPartymaster::save()
     }
     clearBoxes();
     txtname->setFocus();
+}
+
+void frmPartymaster::recordGone(qint64 id)
+{
+    inform(QStringLiteral("Record Not Saved, it no longer Exists"), kTitle);
+    m_adding = false;
+    setEditMode(false);
+    m_rows = ClientTable(m_store).all();
+    // The client that now stands where the deleted one stood, as after Delete.
+    m_position = int(
+        std::count_if(m_rows.cbegin(), m_rows.cend(), [id](const ClientRow& row) { return row.id < id; }));
+    move(RecordMove::Previous);
 }
 
 void frmPartymaster::remove()

@@ -32,6 +32,8 @@ private:
     void save();
     void cancel();
     void remove();
+    /// The client being modified is no longer stored: says so and shows the clients as stored now.
+    void recordGone(qint64 id);
     void toggleSearch();
     void findFirst();
     void findNext();

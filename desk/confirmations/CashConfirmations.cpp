@@ -2,6 +2,7 @@
 
 #include "CashTradeTable.h"
 #include "ClientTable.h"
+#include "DecimalText.h"
 #include "DeskSession.h"
 #include "Store.h"
 #include "TradeLineSplitter.h"
@@ -22,7 +23,7 @@ namespace {
 constexpr qsizetype kMaximumTextLength = 158;
 constexpr qint64 kReadChunk = 1 << 20;
 // Larger amounts do not fit the staging table's amount column on every engine.
-constexpr double kLargestAmount = 1e15;
+constexpr qint64 kLargestHundredths = 100'000'000'000'000'000;
 
 enum Position { ClientCode, ScriptName, Rate, Qty, Flag, kPositionCount };
 
@@ -50,16 +51,6 @@ bool parseNumber(QByteArrayView field, double* value)
     const char* end = text.data() + text.size();
     const auto result = std::from_chars(text.data(), end, *value, std::chars_format::fixed);
     return result.ec == std::errc() && result.ptr == end && std::isfinite(*value);
-}
-
-// Hundredths as "#0.00": at least one integer digit, two decimals, no grouping.
-QString formatCents(qint64 cents)
-{
-    const bool negative = cents < 0;
-    const qint64 magnitude = negative ? -cents : cents;
-    QString text =
-        QString::number(magnitude / 100) + u'.' + QString::number(magnitude % 100).rightJustified(2, u'0');
-    return negative ? u'-' + text : text;
 }
 
 bool isAscii(QByteArrayView bytes)
@@ -124,9 +115,9 @@ public:
         }
         CashTradeRow row;
         const QByteArrayView rateField = m_splitter.field(m_positions[Rate]);
-        double rate = 0;
-        const bool rateIsNumber = parseNumber(rateField, &rate) && std::abs(rate) < kLargestAmount;
-        if (!rateIsNumber) {
+        // BSE writes the rate in paise.
+        const std::optional<qint64> rate = RoundToHundredths(rateField, m_bse ? -2 : 0);
+        if (!rate || std::abs(*rate) >= kLargestHundredths) {
             ++m_report.skipped;
             if (m_bse) {
                 m_report.conversionErrors
@@ -139,7 +130,7 @@ public:
                     QStringLiteral("the rate \"%1\" is not a number").arg(decode(rateField)));
             return true;
         }
-        row.rate = formatCents(std::llround(m_bse ? rate : rate * 100));
+        row.rate = FormatHundredths(*rate);
 
         const QByteArrayView qtyField = m_splitter.field(m_positions[Qty]);
         double qty = 0;

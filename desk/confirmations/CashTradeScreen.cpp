@@ -64,7 +64,7 @@ CashTradeScreen::CashTradeScreen(const char* name, const QString& caption, DeskS
     setObjectName(QLatin1String(name));
     setWindowTitle(caption);
 
-    List1 = new QListWidget(this);
+    List1 = new TradeFileListBox(m_prompter, this);
     List1->setObjectName(QStringLiteral("List1"));
     auto* lblfiles = new QLabel(QStringLiteral("File Name(s) :"), this);
     lblfiles->setBuddy(List1);
@@ -113,7 +113,6 @@ CashTradeScreen::CashTradeScreen(const char* name, const QString& caption, DeskS
     layout->addWidget(ProgressBar1);
     resize(760, 520);
 
-    connect(List1, &QListWidget::itemDoubleClicked, this, [](QListWidgetItem* item) { delete item; });
     connect(cmdbrow, &QPushButton::clicked, this, &CashTradeScreen::browse);
     connect(cmdReadFile, &QPushButton::clicked, this, &CashTradeScreen::readFiles);
     connect(cmdGenMessage, &QPushButton::clicked, this, &CashTradeScreen::generateMessages);
@@ -129,7 +128,7 @@ CashTradeScreen::CashTradeScreen(const char* name, const QString& caption, DeskS
 
 void CashTradeScreen::GetFiles(const QStringList& files)
 {
-    List1->addItems(files);
+    List1->addFiles(files);
 }
 
 void CashTradeScreen::closeEvent(QCloseEvent* event)
@@ -143,7 +142,7 @@ void CashTradeScreen::closeEvent(QCloseEvent* event)
 
 void CashTradeScreen::browse()
 {
-    auto* dialog = new dlgFileBrowse(window());
+    auto* dialog = new dlgFileBrowse(m_prompter, window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->SetParent(this);
     // The dialog belongs to the main window and must not hand files to a screen that is gone.
@@ -154,9 +153,7 @@ void CashTradeScreen::browse()
 
 void CashTradeScreen::readFiles()
 {
-    QStringList files;
-    for (int row = 0; row < List1->count(); ++row)
-        files << List1->item(row)->text();
+    const QStringList files = List1->files();
     msf1->clearRows();
     msf2->clearRows();
 
@@ -176,7 +173,7 @@ void CashTradeScreen::readFiles()
     }
     setBusy(false);
 
-    List1->clear();
+    List1->clearFiles();
     showStaged();
     for (const QString& error : std::as_const(report.conversionErrors))
         m_prompter.message({error, QString(), PromptMessage::Icon::None, PromptMessage::Buttons::Ok});

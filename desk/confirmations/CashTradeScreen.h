@@ -8,7 +8,6 @@
 class DeskSession;
 class Prompter;
 class QLineEdit;
-class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
@@ -21,7 +20,7 @@ class CashTradeScreen : public QWidget, public FileTarget
     Q_OBJECT
 
 public:
-    /// Appends the files to List1, duplicates included.
+    /// Appends the files to List1, passing over (and naming) those already listed.
     void GetFiles(const QStringList& files) override;
 
 protected:
@@ -46,7 +45,7 @@ private:
     CashConfirmations m_engine;
     bool m_busy = false;
 
-    QListWidget* List1;
+    TradeFileListBox* List1;
     QPushButton* cmdbrow;
     QPushButton* cmdReadFile;
     QLineEdit* txtprefix;

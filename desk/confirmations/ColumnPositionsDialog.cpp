@@ -6,6 +6,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -138,6 +139,16 @@ void ColumnPositionsDialog::closeOrCancel()
         load();
     else
         reject();
+}
+
+void ColumnPositionsDialog::keyPressEvent(QKeyEvent* event)
+{
+    // Esc is the close button: an edited dialog is first put back as stored, and stays open.
+    if (event->matches(QKeySequence::Cancel)) {
+        closeOrCancel();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void ColumnPositionsDialog::reportMissingRow()

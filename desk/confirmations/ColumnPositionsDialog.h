@@ -33,6 +33,9 @@ public:
     /// The captions of the boxes, in column order.
     static QString labelCaption(int k);
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void load();
     void save();

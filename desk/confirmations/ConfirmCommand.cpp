@@ -3,6 +3,7 @@
 #include "CashConfirmations.h"
 #include "DeskSession.h"
 #include "Store.h"
+#include "TradeFileList.h"
 #include "UserTable.h"
 
 #include <QFileInfo>
@@ -93,8 +94,11 @@ int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& contex
     CashConfirmations engine(session, kind == QLatin1String("bse") ? CashExchange::Bse : CashExchange::Nse);
     engine.loadPositions();
 
-    const CashReadReport report = engine.readFiles(files);
     QTextStream& err = context.err();
+    TradeFileList listed;
+    for (const QString& file : listed.add(files))
+        err << TradeFileList::alreadyListedText(file) << Qt::endl;
+    const CashReadReport report = engine.readFiles(listed.files());
     for (const QString& error : report.conversionErrors)
         err << error << Qt::endl;
     for (const QString& problem : report.problems)

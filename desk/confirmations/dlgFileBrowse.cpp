@@ -1,5 +1,7 @@
 #include "dlgFileBrowse.h"
 
+#include "Prompter.h"
+
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -27,13 +29,43 @@ QListWidget* makeList(QWidget* parent, const char* name)
 
 } // namespace
 
-dlgFileBrowse::dlgFileBrowse(QWidget* owner)
+TradeFileListBox::TradeFileListBox(Prompter& prompter, QWidget* parent)
+    : QListWidget(parent)
+    , m_prompter(prompter)
+{
+    connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        m_list.removeAt(row(item));
+        delete item;
+    });
+}
+
+void TradeFileListBox::addFiles(const QStringList& files)
+{
+    const int before = int(m_list.files().size());
+    const QStringList passedOver = m_list.add(files);
+    addItems(m_list.files().mid(before));
+    if (passedOver.isEmpty())
+        return;
+    QStringList lines;
+    for (const QString& file : passedOver)
+        lines << TradeFileList::alreadyListedText(file);
+    m_prompter.message({lines.join(u'\n'), parentWidget() ? parentWidget()->windowTitle() : QString(),
+                        PromptMessage::Icon::Information, PromptMessage::Buttons::Ok});
+}
+
+void TradeFileListBox::clearFiles()
+{
+    m_list.clear();
+    clear();
+}
+
+dlgFileBrowse::dlgFileBrowse(Prompter& prompter, QWidget* owner)
     : QDialog(owner)
     , Drive1(new QComboBox(this))
     , lblfolder(new QLabel(this))
     , Dir1(makeList(this, "Dir1"))
     , File1(makeList(this, "File1"))
-    , List1(makeList(this, "List1"))
+    , List1(new TradeFileListBox(prompter, this))
     , OKButton(new QPushButton(QStringLiteral("OK"), this))
     , CancelButton(new QPushButton(QStringLiteral("Close"), this))
 {
@@ -41,6 +73,7 @@ dlgFileBrowse::dlgFileBrowse(QWidget* owner)
     setWindowTitle(QStringLiteral("File Browser"));
     Drive1->setObjectName(QStringLiteral("Drive1"));
     lblfolder->setObjectName(QStringLiteral("lblfolder"));
+    List1->setObjectName(QStringLiteral("List1"));
     OKButton->setObjectName(QStringLiteral("OKButton"));
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
 
@@ -70,7 +103,6 @@ dlgFileBrowse::dlgFileBrowse(QWidget* owner)
             this, [this, path] { setCurrentFolder(path); }, Qt::QueuedConnection);
     });
     connect(File1, &QListWidget::itemDoubleClicked, this, &dlgFileBrowse::fileChosen);
-    connect(List1, &QListWidget::itemDoubleClicked, this, [](QListWidgetItem* item) { delete item; });
     connect(OKButton, &QPushButton::clicked, this, &dlgFileBrowse::handOver);
     connect(CancelButton, &QPushButton::clicked, this, &dlgFileBrowse::reject);
 
@@ -149,15 +181,12 @@ void dlgFileBrowse::fileChosen(QListWidgetItem* item)
     QString path = m_folder;
     if (!path.endsWith(QLatin1Char('/')))
         path += QLatin1Char('/');
-    List1->addItem(QDir::toNativeSeparators(path + item->text()));
+    List1->addFiles({QDir::toNativeSeparators(path + item->text())});
 }
 
 void dlgFileBrowse::handOver()
 {
     if (!m_target)
         return;
-    QStringList files;
-    for (int row = 0; row < List1->count(); ++row)
-        files << List1->item(row)->text();
-    m_target->GetFiles(files);
+    m_target->GetFiles(List1->files());
 }

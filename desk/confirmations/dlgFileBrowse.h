@@ -1,13 +1,37 @@
 #pragma once
 
+#include "TradeFileList.h"
+
 #include <QDialog>
+#include <QListWidget>
 #include <QStringList>
 
+class Prompter;
 class QComboBox;
 class QLabel;
-class QListWidget;
 class QListWidgetItem;
 class QPushButton;
+
+/// The list box of picked trade files that the file-browse dialog and every trade screen show: each
+/// file at most once, a file already listed passed over with a message; a double click takes an
+/// entry off.
+class TradeFileListBox : public QListWidget
+{
+    Q_OBJECT
+
+public:
+    /// The messages are titled as the parent window.
+    TradeFileListBox(Prompter& prompter, QWidget* parent);
+
+    /// Appends the files not listed yet; says which were.
+    void addFiles(const QStringList& files);
+    void clearFiles();
+    const QStringList& files() const { return m_list.files(); }
+
+private:
+    Prompter& m_prompter;
+    TradeFileList m_list;
+};
 
 /// A screen that takes the files picked in the file-browse dialog.
 class FileTarget
@@ -25,7 +49,7 @@ class dlgFileBrowse : public QDialog
     Q_OBJECT
 
 public:
-    explicit dlgFileBrowse(QWidget* owner);
+    dlgFileBrowse(Prompter& prompter, QWidget* owner);
 
     /// The screen that takes the files on "OK".
     void SetParent(FileTarget* target) { m_target = target; }
@@ -47,7 +71,7 @@ private:
     QLabel* lblfolder;
     QListWidget* Dir1;
     QListWidget* File1;
-    QListWidget* List1;
+    TradeFileListBox* List1;
     QPushButton* OKButton;
     QPushButton* CancelButton;
 };

@@ -14,23 +14,21 @@ CommandContext::~CommandContext() = default;
 
 QString CommandContext::dataDir()
 {
-    if (m_dataDir.isEmpty()) {
-        QString error;
-        m_dataDir = StoreLocation::resolveDataDir(m_dataDirOption, &error);
-        if (m_dataDir.isEmpty())
-            throw std::runtime_error(error.toStdString());
-    }
-    return m_dataDir;
+    const QString dir = StoreLocation::resolveDataDir(m_dataDirOption);
+    QString error;
+    if (!StoreLocation::makeDataDir(dir, &error))
+        throw std::runtime_error(error.toStdString());
+    return dir;
 }
 
 Store& CommandContext::store()
 {
     if (!m_store) {
-        const QString url = StoreLocation::resolveStoreUrl(m_storeOption, dataDir());
         StoreLocation location;
         QString error;
-        if (!StoreLocation::parse(url, &location, &error))
-            throw StoreError(QStringLiteral("cannot open the message store: %1").arg(error));
+        if (!StoreLocation::resolve(m_storeOption, StoreLocation::resolveDataDir(m_dataDirOption), &location,
+                                    &error))
+            throw StoreError(error);
         m_store = Store::open(location);
     }
     return *m_store;

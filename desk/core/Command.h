@@ -29,9 +29,11 @@ public:
     QTextStream& out() { return m_out; }
     QTextStream& err() { return m_err; }
 
-    /// The application folder, created when missing; throws std::runtime_error when it cannot be.
+    /// The application folder, for a command about to write there: created when missing; throws
+    /// std::runtime_error when it cannot be.
     QString dataDir();
     /// Opens (and creates when missing) the store; throws StoreError naming the store and the reason.
+    /// The application folder is made only when the store is an SQLite file kept in it.
     Store& store();
 
 private:
@@ -39,7 +41,6 @@ private:
     QTextStream& m_err;
     QString m_dataDirOption;
     QString m_storeOption;
-    QString m_dataDir;
     std::unique_ptr<Store> m_store;
 };
 

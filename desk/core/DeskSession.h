@@ -34,7 +34,7 @@ public:
     void setSentReportMode(int mode) { m_sentReportMode = mode; }
 
     /// The batch number stamped on queued messages; 0 until NextBatchNumber is first called.
-    qint32 CurrentBatchNo() const { return m_currentBatchNo; }
+    qint64 CurrentBatchNo() const { return m_currentBatchNo; }
 
     /// Reads SuperUserName and TradeFileType; both stay as they were when proxyconfig has no row.
     void LoadStartupSettings();
@@ -54,7 +54,7 @@ private:
     QString m_currentUserName;
     QString m_tradeFileType;
     QString m_superUserName;
-    qint32 m_currentBatchNo = 0;
+    qint64 m_currentBatchNo = 0;
     int m_sentReportMode = 0;
 };
 

@@ -1,8 +1,8 @@
 #include "StoreBackup.h"
 
 #include "Store.h"
+#include "StoreCopy.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -71,7 +71,7 @@ void StoreBackup::copySqlite(const QString& target) const
 {
     const QString scratch = scratchNameBeside(target);
     try {
-        m_store.exec(QStringLiteral("VACUUM INTO ?"), {QDir::toNativeSeparators(scratch)});
+        WriteSqliteCopy(m_store, scratch);
     } catch (const StoreError&) {
         QFile::remove(scratch);
         throw;

@@ -166,7 +166,13 @@ void frmProxyConfig::load()
     }
     fm_proxyConfig->setEnabled(opt_proxy_1->isChecked());
     fmauth->setEnabled(optVer_1->isChecked());
-    cmbsaudatype->setCurrentIndex(cmbsaudatype->findText(values.fileType));
+    int fileType = cmbsaudatype->findText(values.fileType);
+    if (fileType < 0 && !values.fileType.isEmpty()) {
+        // A layout the list does not offer stays as stored until the operator picks another.
+        cmbsaudatype->addItem(values.fileType);
+        fileType = cmbsaudatype->count() - 1;
+    }
+    cmbsaudatype->setCurrentIndex(fileType);
     txtsuperuser->setText(values.superUser);
     txtinpath->setText(values.inpath);
     txtoutpath->setText(values.outpath);

@@ -226,19 +226,28 @@ void frmUserMaster::cancel()
 {
     m_adding = false;
     txtusername->setReadOnly(false);
+    // Back to the stored user, so that Delete never acts on a name typed and then cancelled.
+    if (m_position >= 0 && m_position < m_rows.size())
+        showRow();
+    else
+        clearBoxes();
     setEditMode(false);
 }
 
 void frmUserMaster::remove()
 {
-    if (txtusername->text().isEmpty()) {
+    if (m_position < 0 || m_position >= m_rows.size() || txtusername->text().isEmpty()) {
         m_prompter.message({QStringLiteral("Unable to Delete Blank Record !!!"), kTitle,
                             PromptMessage::Icon::Critical, PromptMessage::Buttons::Ok});
         return;
     }
-    if (lbltodel->text() != kDeletable) {
+    const UserRow user = m_rows.at(m_position);
+    const auto refuse = [this] {
         m_prompter.message({QStringLiteral("This User Can not be Deleted"), QStringLiteral("User master"),
                             PromptMessage::Icon::Critical, PromptMessage::Buttons::Ok});
+    };
+    if (user.todel != kDeletable) {
+        refuse();
         return;
     }
     if (m_prompter.message({QStringLiteral("Want to Delete"), kTitle, PromptMessage::Icon::None,
@@ -247,19 +256,27 @@ void frmUserMaster::remove()
             {QStringLiteral("Record Exists"), kTitle, PromptMessage::Icon::None, PromptMessage::Buttons::Ok});
         return;
     }
-    const QString username = txtusername->text();
+    bool removed = false;
     try {
-        UserTable(m_store).remove(username);
+        removed = UserTable(m_store).remove(user.username);
     } catch (const StoreError& error) {
         m_prompter.message(
             {error.message(), kTitle, PromptMessage::Icon::Critical, PromptMessage::Buttons::Ok});
         return;
     }
-    const int index = indexOf(username);
-    if (index >= 0) {
-        m_rows.removeAt(index);
-        m_position = index - 1;
+    if (!removed) {
+        // Protected or gone since the screen read it: show the users as they are stored now.
+        refuse();
+        m_rows = UserTable(m_store).all();
+        m_position = indexOf(user.username);
+        if (m_position >= 0)
+            showRow();
+        else
+            clearBoxes();
+        return;
     }
+    m_rows.removeAt(m_position);
+    --m_position;
     move(RecordMove::Next);
 }
 

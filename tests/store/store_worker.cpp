@@ -26,7 +26,7 @@ int runDesk(Store& store, int rounds)
                              QStringLiteral("round %1 message %2").arg(round).arg(i));
         batch.send();
         store.exec(QStringLiteral("SELECT COUNT(*) FROM v_QueueLen")).next();
-        std::printf("%d\n", session.CurrentBatchNo());
+        std::printf("%lld\n", static_cast<long long>(session.CurrentBatchNo()));
     }
     return 0;
 }

@@ -63,6 +63,7 @@ private Q_SLOTS:
     void sqliteFileIsOwnerOnly();
     void reopenedStoreKeepsEverything();
     void newerSchemaIsRefused();
+    void schemaTwoStoreTakesBatchNumbersPast32Bits();
     void unusableStoreIsReportedWithItsReason_data();
     void unusableStoreIsReportedWithItsReason();
     void queueDefaults();
@@ -170,6 +171,35 @@ void TestStore::newerSchemaIsRefused()
     } catch (const StoreError& error) {
         QVERIFY2(error.message().contains(QLatin1String("newer version")), qPrintable(error.message()));
     }
+}
+
+void TestStore::schemaTwoStoreTakesBatchNumbersPast32Bits()
+{
+    TestEnvironment env;
+    {
+        // A store as schema 2 left it: 32-bit batch numbers on PostgreSQL, shown by the queue view.
+        auto store = env.openStore();
+        if (store->engine() == Store::Engine::Postgres) {
+            store->exec(QStringLiteral("DROP VIEW v_messageQueue"));
+            store->exec(QStringLiteral("ALTER TABLE MessageQueue ALTER COLUMN BatchNo TYPE INTEGER"));
+            store->exec(QStringLiteral("ALTER TABLE config ALTER COLUMN batchno TYPE INTEGER"));
+            store->exec(
+                QStringLiteral("CREATE VIEW v_messageQueue AS SELECT nid, BatchNo FROM MessageQueue"));
+        }
+        store->exec(QStringLiteral("UPDATE schema_version SET version = 2"));
+        MessageQueueTable(*store).insert(messages(1).front());
+        store->exec(QStringLiteral("UPDATE config SET batchno = ?"), {2147483647});
+    }
+    auto store = env.openStore();
+    QCOMPARE(store->schemaVersion(), Schema::kCurrentVersion);
+    QCOMPARE(SettingsRows(*store).takeBatchNumber(), qint64(2147483647));
+    const qint64 past = SettingsRows(*store).takeBatchNumber();
+    QCOMPARE(past, qint64(2147483648));
+    QueuedMessage message = messages(1).front();
+    message.batchNo = past;
+    MessageQueueTable(*store).insert(message);
+    QCOMPARE(scalar(*store, QStringLiteral("SELECT MAX(BatchNo) FROM v_messageQueue")).toLongLong(), past);
+    QCOMPARE(count(*store, QStringLiteral("SELECT COUNT(*) FROM MessageQueue")), 2);
 }
 
 void TestStore::unusableStoreIsReportedWithItsReason_data()

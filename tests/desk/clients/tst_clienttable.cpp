@@ -72,11 +72,21 @@ void TestClientTable::duplicateCodeIgnoresBlanksAndCase()
         {0, QStringLiteral("Asha"), QStringLiteral("9876543210"), QStringLiteral("AR01"), QString()});
     clients.insert(
         {0, QStringLiteral("Bela"), QStringLiteral("9876543211"), QStringLiteral(" BK02 "), QString()});
+    // Modifying a client compares as adding one does.
+    ClientRow modified{0, QStringLiteral("Cira"), QStringLiteral("9876543213"), QStringLiteral("CR03"),
+                       QString()};
+    modified.id = clients.insert(modified);
+    modified.code = code;
     const ClientRow added{0, QStringLiteral("New"), QStringLiteral("9876543212"), code, QString()};
     if (duplicate) {
         QVERIFY_THROWS_EXCEPTION(DuplicateEntryError, clients.insert(added));
-        QCOMPARE(clients.all().size(), 2);
+        QVERIFY_THROWS_EXCEPTION(DuplicateEntryError, static_cast<void>(clients.update(modified)));
+        QCOMPARE(clients.all().size(), 3);
+        QCOMPARE(clients.all().last().code, QStringLiteral("CR03"));
     } else {
+        QVERIFY(clients.update(modified));
+        QCOMPARE(clients.all().last().code, code);
+        clients.remove(modified.id);
         const qint64 id = clients.insert(added);
         QCOMPARE(clients.all().last().id, id);
         QCOMPARE(clients.all().last().code, code);

@@ -28,6 +28,7 @@ private Q_SLOTS:
     void addStaysReadyForTheNextClient();
     void duplicateCodeStoresNothing();
     void modifyWritesTheShownClient();
+    void modifyOfADeletedClientSaysSo();
     void deleteAsksFirst();
     void findAndFindNext();
     void findByMobileAndCode_data();
@@ -231,14 +232,39 @@ void TestFrmPartymaster::modifyWritesTheShownClient()
     QCOMPARE(shown(), QStringLiteral("Meena"));
     click("cmdModify");
     box("txtMobileNo")->setText(QStringLiteral("9833333333"));
-    box("txtdpid")->setText(QStringLiteral("RK01")); // a code another client has is not checked on modifying
+    // Another client's code is refused as on adding; the client's own, in any case, is not.
+    box("txtdpid")->setText(QStringLiteral(" rk01"));
+    click("cmdSave");
+    QCOMPARE(lastMessage(), QStringLiteral("Duplicte Code Entry"));
+    QCOMPARE(m_prompter.messages.last().title, QString());
+    QVERIFY(button("cmdSave")->isEnabled());
+    QCOMPARE(ClientTable(*m_store).all().at(1).code, QStringLiteral("ME02"));
+    box("txtdpid")->setText(QStringLiteral("me02 "));
     click("cmdSave");
     QCOMPARE(lastMessage(), QStringLiteral("Record Successfully Saved"));
     QVERIFY(button("cmdAdd")->isEnabled());
     const ClientRow stored = ClientTable(*m_store).all().at(1);
     QCOMPARE(stored.mobile, QStringLiteral("9833333333"));
-    QCOMPARE(stored.code, QStringLiteral("RK01"));
+    QCOMPARE(stored.code, QStringLiteral("me02 "));
     QCOMPARE(ClientTable(*m_store).all().size(), 3);
+}
+
+void TestFrmPartymaster::modifyOfADeletedClientSaysSo()
+{
+    click("cmdLast");
+    click("cmdModify");
+    box("txtname")->setText(QStringLiteral("changed"));
+    // Another desk deletes the client meanwhile.
+    ClientTable(*m_store).remove(ClientTable(*m_store).all().last().id);
+    click("cmdSave");
+    QCOMPARE(lastMessage(), QStringLiteral("Record Not Saved, it no longer Exists"));
+    QCOMPARE(m_prompter.messages.last().title, QStringLiteral("Client Master"));
+    QVERIFY(button("cmdAdd")->isEnabled());
+    QVERIFY(!child<QGroupBox>("Frame1")->isEnabled());
+    QCOMPARE(shown(), QStringLiteral("Meena"));
+    click("cmdNext");
+    QCOMPARE(shown(), QStringLiteral("Meena")); // the deleted client is gone from the screen too
+    QCOMPARE(ClientTable(*m_store).all().size(), 2);
 }
 
 void TestFrmPartymaster::deleteAsksFirst()

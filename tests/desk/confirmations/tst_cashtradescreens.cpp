@@ -375,21 +375,33 @@ void TestCashTradeScreens::fileDialogHandsFilesOver()
     doubleClick(picked, found.first());
     auto* ok = dialog->findChild<QPushButton*>("OKButton");
     QTest::mouseClick(ok, Qt::LeftButton);
+    QVERIFY(m_prompter.messages.isEmpty());
     QTest::mouseClick(ok, Qt::LeftButton);
-    QCOMPARE(files()->count(), 2);
+    QCOMPARE(files()->count(), 1);
     QCOMPARE(files()->item(0)->text(), path);
-    QCOMPARE(files()->item(1)->text(), path);
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QCOMPARE(m_prompter.messages[0].text, "File already in the List : " + path);
+    QCOMPARE(m_prompter.messages[0].title, m_screen->windowTitle());
+    QCOMPARE(m_prompter.messages[0].icon, PromptMessage::Icon::Information);
     QTest::mouseClick(dialog->findChild<QPushButton*>("CancelButton"), Qt::LeftButton);
     QTRY_VERIFY(!m_screen->findChild<dlgFileBrowse*>());
 
-    // Twice listed, twice staged; a double click takes a file off the list.
+    // Listed once, read once, however the same file is named again.
     click("cmdReadFile");
-    QCOMPARE(grid("msf1")->rowCount(), 8);
-    m_screen->GetFiles({path, path});
+    QCOMPARE(grid("msf1")->rowCount(), 4);
+    const QString link = m_env->path("link.txt");
+    QVERIFY(QFile::link(path, link));
+    m_screen->GetFiles({path, link, m_env->path("app/../day.txt")});
+    QCOMPARE(files()->count(), 1);
+    QCOMPARE(m_prompter.messages.last().text.count(u'\n'), 1);
+    // A double click takes a file off the list, and it may be listed again.
     doubleClick(files(), files()->item(0));
+    QCOMPARE(files()->count(), 0);
+    m_screen->GetFiles({link});
     QCOMPARE(files()->count(), 1);
     click("cmdReadFile");
     QCOMPARE(grid("msf1")->rowCount(), 4);
+    QCOMPARE(m_prompter.messages.size(), 2);
 }
 
 void TestCashTradeScreens::storeFailureLeavesTheScreenUsable()

@@ -26,7 +26,7 @@ private Q_SLOTS:
     void showsTheStoredRow();
     void okStoresOnlyItsPositionsAndStaysOpen_data() { dialogs(); }
     void okStoresOnlyItsPositionsAndStaysOpen();
-    void editedDialogClosesOnTheSecondPress_data() { dialogs(); }
+    void editedDialogClosesOnTheSecondPress_data();
     void editedDialogClosesOnTheSecondPress();
     void refusesWhatIsNotAColumnNumber_data();
     void refusesWhatIsNotAColumnNumber();
@@ -175,21 +175,51 @@ void TestColumnPositionsDialogs::okStoresOnlyItsPositionsAndStaysOpen()
     QVERIFY(m_prompter.messages.isEmpty());
 }
 
+void TestColumnPositionsDialogs::editedDialogClosesOnTheSecondPress_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("cd");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("dlgbseconfig") << "dlgbseconfig"
+                                  << "B" << 5 << false;
+    QTest::newRow("dlgnseconfig") << "dlgnseconfig"
+                                  << "N" << 5 << false;
+    QTest::newRow("dlgfutconfig") << "dlgfutconfig"
+                                  << "F" << 8 << false;
+    QTest::newRow("dlgMCXConfig") << "dlgMCXConfig"
+                                  << "C" << 6 << false;
+    QTest::newRow("dlgncdexconfig") << "dlgncdexconfig"
+                                    << "D" << 6 << false;
+    // Esc is the same button.
+    QTest::newRow("dlgbseconfig, Esc") << "dlgbseconfig"
+                                       << "B" << 5 << true;
+    QTest::newRow("dlgfutconfig, Esc") << "dlgfutconfig"
+                                       << "F" << 8 << true;
+}
+
 void TestColumnPositionsDialogs::editedDialogClosesOnTheSecondPress()
 {
     QFETCH(QString, name);
     QFETCH(QString, cd);
     QFETCH(int, count);
+    QFETCH(bool, escape);
     open(name);
+    const auto press = [&] {
+        if (escape)
+            QTest::keyClick(box(count - 1), Qt::Key_Escape);
+        else
+            click("CancelButton");
+    };
 
     QTest::keyClicks(box(count - 1), QStringLiteral("9"));
     QCOMPARE(cancelButton()->text(), QStringLiteral("CANCEL"));
-    click("CancelButton");
+    press();
     QVERIFY(m_dialog->isVisible());
     QCOMPARE(cancelButton()->text(), QStringLiteral("CLOSE"));
     QCOMPARE(box(count - 1)->text(), QString::number(stored(cd)[size_t(count - 1)].value()));
 
-    click("CancelButton");
+    press();
     QVERIFY(!m_dialog->isVisible());
     QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
     QCOMPARE(stored(cd), row({0, 1, 2, 3, 4, 15, 16, 17}));

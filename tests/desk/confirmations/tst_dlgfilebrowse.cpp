@@ -1,4 +1,5 @@
 #include "Controls.h"
+#include "ScriptedPrompter.h"
 #include "TestEnvironment.h"
 #include "dlgFileBrowse.h"
 
@@ -72,6 +73,7 @@ private:
     std::unique_ptr<TestEnvironment> m_env;
     QString m_root;
     RecordingTarget m_target;
+    ScriptedPrompter m_prompter;
     std::unique_ptr<dlgFileBrowse> m_dialog;
 };
 
@@ -85,7 +87,8 @@ void TestDlgFileBrowse::init()
     write(m_root + "/day1/Nse.csv");
     write(m_root + "/top.txt");
     m_target.handed.clear();
-    m_dialog = std::make_unique<dlgFileBrowse>(nullptr);
+    m_prompter.messages.clear();
+    m_dialog = std::make_unique<dlgFileBrowse>(m_prompter, nullptr);
     m_dialog->SetParent(&m_target);
     m_dialog->setCurrentFolder(m_root);
     m_dialog->show();
@@ -120,19 +123,27 @@ void TestDlgFileBrowse::pickedFilesAreHandedOverOnEveryOk()
 
     doubleClick(list("File1"), "bse.txt");
     doubleClick(list("File1"), "Nse.csv");
+    QVERIFY(m_prompter.messages.isEmpty());
     doubleClick(list("File1"), "bse.txt");
     const QString bse = m_root + "/day1/bse.txt";
     const QString nse = m_root + "/day1/Nse.csv";
-    QCOMPARE(texts(list("List1")), (QStringList{bse, nse, bse}));
+    QCOMPARE(texts(list("List1")), (QStringList{bse, nse}));
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QCOMPARE(m_prompter.messages[0].text, "File already in the List : " + bse);
+    QCOMPARE(m_prompter.messages[0].title, QStringLiteral("File Browser"));
 
-    doubleClick(list("List1"), list("List1")->item(1));
-    QCOMPARE(texts(list("List1")), (QStringList{bse, bse}));
+    // A file taken off the list may be picked again.
+    doubleClick(list("List1"), list("List1")->item(0));
+    QCOMPARE(texts(list("List1")), (QStringList{nse}));
+    doubleClick(list("File1"), "bse.txt");
+    QCOMPARE(texts(list("List1")), (QStringList{nse, bse}));
+    QCOMPARE(m_prompter.messages.size(), 1);
 
     QTest::mouseClick(child<QPushButton>("OKButton"), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>("OKButton"), Qt::LeftButton);
-    QCOMPARE(m_target.handed, (QList<QStringList>{{bse, bse}, {bse, bse}}));
+    QCOMPARE(m_target.handed, (QList<QStringList>{{nse, bse}, {nse, bse}}));
     QVERIFY(m_dialog->isVisible());
-    QCOMPARE(texts(list("List1")), (QStringList{bse, bse}));
+    QCOMPARE(texts(list("List1")), (QStringList{nse, bse}));
 }
 
 void TestDlgFileBrowse::foldersLeadDownAndBackUp()

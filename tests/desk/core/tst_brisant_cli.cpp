@@ -15,7 +15,7 @@ struct Run
     QString err;
 };
 
-Run brisant(const QStringList& arguments, QProcessEnvironment environment)
+Run execute(const QString& program, const QStringList& arguments, QProcessEnvironment environment)
 {
     // Commands run without any display.
     environment.remove(QStringLiteral("DISPLAY"));
@@ -23,12 +23,17 @@ Run brisant(const QStringList& arguments, QProcessEnvironment environment)
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(BRISANT_EXE), arguments);
+    process.start(program, arguments);
     if (!process.waitForFinished(60000))
-        qFatal("brisant did not finish");
+        qFatal("%s did not finish", qPrintable(program));
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
+}
+
+Run brisant(const QStringList& arguments, const QProcessEnvironment& environment)
+{
+    return execute(QStringLiteral(BRISANT_EXE), arguments, environment);
 }
 
 } // namespace
@@ -43,6 +48,8 @@ private Q_SLOTS:
     void initStoreOnTheTestEngine();
     void applicationFolderDefaults_data();
     void applicationFolderDefaults();
+    void storeElsewhereMakesNoApplicationFolder_data();
+    void storeElsewhereMakesNoApplicationFolder();
     void usageErrors_data();
     void usageErrors();
     void unusableStoreEndsWithOneLine();
@@ -107,6 +114,34 @@ void TestBrisantCli::applicationFolderDefaults()
     const QString expected = QDir(env.path(expectedFolder)).filePath(QStringLiteral("SMSDB.db"));
     QCOMPARE(run.out.trimmed(), expected);
     QVERIFY(QFileInfo::exists(expected));
+}
+
+void TestBrisantCli::storeElsewhereMakesNoApplicationFolder_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("brisant init-store") << QStringLiteral(BRISANT_EXE) << QStringList{"init-store"} << 0;
+    // Both programs find the folder the same way; the server ends at once on a gateway that refuses.
+    QTest::newRow("quaylink") << QStringLiteral(QUAYLINK_EXE)
+                              << QStringList{"--headless", "--connect",   "--user",          "demo",
+                                             "--password", "demo",        "--server",        "9",
+                                             "--gateway",  "127.0.0.1:1", "--exit-when-idle"}
+                              << 1;
+}
+
+void TestBrisantCli::storeElsewhereMakesNoApplicationFolder()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    TestEnvironment env;
+    QProcessEnvironment environment = env.processEnvironment();
+    environment.remove(QStringLiteral("KELVRA_STORE"));
+    environment.remove(QStringLiteral("KELVRA_HOME"));
+    const Run run = execute(program, QStringList{"--store", env.storeUrl()} + arguments, environment);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(!QFileInfo::exists(env.path(QStringLiteral("data/Kelvra"))), qPrintable(run.err));
 }
 
 void TestBrisantCli::usageErrors_data()

@@ -29,6 +29,8 @@ private Q_SLOTS:
     void savingWithoutProxyStoresNeutralValues();
     void savingWithProxyStoresEveryColumn();
     void superUserWaitsForTheNextStart();
+    void unlistedFileTypeIsKeptUnlessAnotherIsPicked_data();
+    void unlistedFileTypeIsKeptUnlessAnotherIsPicked();
 
 private:
     void open()
@@ -284,6 +286,32 @@ void TestFrmProxyConfig::superUserWaitsForTheNextStart()
     DeskSession nextStart(*m_store);
     nextStart.LoadStartupSettings();
     QCOMPARE(nextStart.SuperUserName(), QStringLiteral("NEWBOSS"));
+}
+
+void TestFrmProxyConfig::unlistedFileTypeIsKeptUnlessAnotherIsPicked_data()
+{
+    QTest::addColumn<QString>("picked");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("kept") << QString() << "NEST";
+    QTest::newRow("another picked") << "ODIN"
+                                    << "ODIN";
+}
+
+void TestFrmProxyConfig::unlistedFileTypeIsKeptUnlessAnotherIsPicked()
+{
+    QFETCH(QString, picked);
+    QFETCH(QString, saved);
+    ProxyConfigRow::Values values = stored();
+    values.fileType = QStringLiteral("NEST");
+    ProxyConfigRow(*m_store).write(values);
+    open();
+    auto* fileTypes = child<QComboBox>("cmbsaudatype");
+    QCOMPARE(fileTypes->currentText(), QStringLiteral("NEST"));
+    if (!picked.isEmpty())
+        fileTypes->setCurrentText(picked);
+    click("cmdsave");
+    QCOMPARE(stored().fileType, saved);
+    QCOMPARE(m_session->TradeFileType(), saved);
 }
 
 QTEST_MAIN(TestFrmProxyConfig)

@@ -30,6 +30,8 @@ private Q_SLOTS:
     void emptyBoxesStopSave();
     void deletion_data();
     void deletion();
+    void deleteAfterCancelActsOnTheStoredUser_data();
+    void deleteAfterCancelActsOnTheStoredUser();
     void searchDialogShowsTheChosenUser();
 
 private:
@@ -98,7 +100,7 @@ void TestFrmUserMaster::modesEnableTheirControls()
     box("txtusername")->setText(QStringLiteral("typed"));
     click("cmdCancel");
     QVERIFY(button("cmdAdd")->isEnabled());
-    QCOMPARE(shown(), QStringLiteral("typed"));
+    QCOMPARE(shown(), QString()); // no user was shown before Add
     QVERIFY(UserTable(*m_store).all().size() == 3);
 }
 
@@ -251,6 +253,41 @@ void TestFrmUserMaster::deletion()
         QCOMPARE(shown(), QStringLiteral("chitra"));
     else
         QCOMPARE(shown(), user);
+}
+
+void TestFrmUserMaster::deleteAfterCancelActsOnTheStoredUser_data()
+{
+    QTest::addColumn<int>("nexts");
+    QTest::addColumn<QString>("shownAfterCancel");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("none shown") << 0 << ""
+                                << "Unable to Delete Blank Record !!!";
+    QTest::newRow("a user shown") << 2 << "bina"
+                                  << "Want to Delete";
+}
+
+void TestFrmUserMaster::deleteAfterCancelActsOnTheStoredUser()
+{
+    QFETCH(int, nexts);
+    QFETCH(QString, shownAfterCancel);
+    QFETCH(QString, message);
+    for (int i = 0; i < nexts; ++i)
+        click("cmdNext");
+    click("cmdAdd");
+    box("txtusername")->setText(QStringLiteral("ADMIN"));
+    click("cmdCancel");
+    QCOMPARE(shown(), shownAfterCancel);
+    QCOMPARE(child<QLabel>("lbltodel")->text(), shownAfterCancel.isEmpty() ? QString() : QStringLiteral("Y"));
+    m_prompter.answerNext(PromptAnswer::Yes);
+    button("cmdDelete")->setEnabled(true);
+    click("cmdDelete");
+    QCOMPARE(lastMessage(), message);
+    QVERIFY(UserTable(*m_store).find(QStringLiteral("admin")));
+    QCOMPARE(bool(UserTable(*m_store).find(QStringLiteral("bina"))), shownAfterCancel.isEmpty());
+
+    // The store keeps a protected user whatever a screen asks.
+    QVERIFY(!UserTable(*m_store).remove(QStringLiteral("ADMIN")));
+    QVERIFY(UserTable(*m_store).find(QStringLiteral("admin")));
 }
 
 void TestFrmUserMaster::searchDialogShowsTheChosenUser()

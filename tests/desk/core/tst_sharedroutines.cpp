@@ -1,3 +1,4 @@
+#include "DecimalText.h"
 #include "DeskSession.h"
 #include "MessageText.h"
 #include "Store.h"
@@ -11,7 +12,7 @@ namespace {
 struct QueueRow
 {
     QString mobileNo, message, userName, appId, superUser;
-    int batchNo;
+    qint64 batchNo;
 };
 
 QList<QueueRow> queueRows(const Store& store)
@@ -21,7 +22,7 @@ QList<QueueRow> queueRows(const Store& store)
         "SELECT MobileNo, Message, UserName, AppID, SuperUser, BatchNo FROM MessageQueue ORDER BY nid"));
     while (query.next())
         rows.push_back({query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
-                        query.value(3).toString(), query.value(4).toString(), query.value(5).toInt()});
+                        query.value(3).toString(), query.value(4).toString(), query.value(5).toLongLong()});
     return rows;
 }
 
@@ -39,6 +40,9 @@ private Q_SLOTS:
     void messageLength();
     void startupSettings();
     void startupSettingsWithoutRow();
+    void roundToHundredthsFromTheDigits_data();
+    void roundToHundredthsFromTheDigits();
+    void nextBatchNumberHandsOutTheStoredValue_data();
     void nextBatchNumberHandsOutTheStoredValue();
     void nextBatchNumberFailsWithoutConfigRow();
     void addToQueueStampsTheSession();
@@ -114,20 +118,81 @@ void TestSharedRoutines::startupSettingsWithoutRow()
     QCOMPARE(queueRows(*store).first().superUser, QString());
 }
 
+void TestSharedRoutines::roundToHundredthsFromTheDigits_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("pointShift");
+    QTest::addColumn<QString>("formatted");
+    // As binary fractions 1.005, 2.675 and 438.145 lie just below the half.
+    QTest::newRow("half a paisa up") << "1.005" << 0 << "1.01";
+    QTest::newRow("paise, half up") << "100.5" << -2 << "1.01";
+    QTest::newRow("2.675") << "2.675" << 0 << "2.68";
+    QTest::newRow("438.145") << "438.145" << 0 << "438.15";
+    QTest::newRow("negative away from zero") << "-1.005" << 0 << "-1.01";
+    QTest::newRow("below the half") << "1.00499" << 0 << "1.00";
+    QTest::newRow("paise below a rupee") << "0.5" << -2 << "0.01";
+    QTest::newRow("blanks, sign, bare point") << " +.5\t" << 0 << "0.50";
+    QTest::newRow("whole paise") << "0012345" << -2 << "123.45";
+    QTest::newRow("no negative zero") << "-0.001" << 0 << "0.00";
+    QTest::newRow("sixteen digits") << "9999999999999999.994" << 0 << "9999999999999999.99";
+    QTest::newRow("seventeen digits") << "10000000000000000" << 0 << "";
+    QTest::newRow("exponent") << "1e3" << 0 << "";
+    QTest::newRow("two points") << "1.2.3" << 0 << "";
+    QTest::newRow("sign alone") << "-" << 0 << "";
+    QTest::newRow("word") << "Price" << 0 << "";
+}
+
+void TestSharedRoutines::roundToHundredthsFromTheDigits()
+{
+    QFETCH(QString, text);
+    QFETCH(int, pointShift);
+    QFETCH(QString, formatted);
+    const QByteArray bytes = text.toLatin1();
+    for (const std::optional<qint64>& hundredths : {RoundToHundredths(QStringView(text), pointShift),
+                                                    RoundToHundredths(QByteArrayView(bytes), pointShift)}) {
+        QCOMPARE(hundredths.has_value(), !formatted.isEmpty());
+        if (hundredths)
+            QCOMPARE(FormatHundredths(*hundredths), formatted);
+    }
+}
+
+void TestSharedRoutines::nextBatchNumberHandsOutTheStoredValue_data()
+{
+    QTest::addColumn<qint64>("stored");
+    QTest::addColumn<qint64>("otherRow");
+    QTest::newRow("41") << qint64(41) << qint64(-1);
+    QTest::newRow("past 32 bits") << qint64(2147483647) << qint64(-1);
+    // A second config row: only the row read is advanced.
+    QTest::newRow("two config rows") << qint64(41) << qint64(7);
+}
+
 void TestSharedRoutines::nextBatchNumberHandsOutTheStoredValue()
 {
+    QFETCH(qint64, stored);
+    QFETCH(qint64, otherRow);
     TestEnvironment env;
     auto store = env.openStore();
-    store->exec(QStringLiteral("UPDATE config SET batchno = ?"), {41});
+    store->exec(QStringLiteral("UPDATE config SET batchno = ?"), {stored});
+    if (otherRow >= 0)
+        store->exec(QStringLiteral("INSERT INTO config (batchno) VALUES (?)"), {otherRow});
     DeskSession session(*store);
+    session.setCurrentUserName(QStringLiteral("admin"));
     QCOMPARE(session.CurrentBatchNo(), 0);
     session.NextBatchNumber();
-    QCOMPARE(session.CurrentBatchNo(), 41);
-    QSqlQuery stored = store->exec(QStringLiteral("SELECT batchno FROM config"));
-    QVERIFY(stored.next());
-    QCOMPARE(stored.value(0).toInt(), 42);
+    QCOMPARE(session.CurrentBatchNo(), stored);
     session.NextBatchNumber();
-    QCOMPARE(session.CurrentBatchNo(), 42);
+    QCOMPARE(session.CurrentBatchNo(), stored + 1);
+    session.AddToQueue(QStringLiteral("BSE"), QStringLiteral("9812345678"), QStringLiteral("hi"));
+    QCOMPARE(queueRows(*store).first().batchNo, stored + 1);
+
+    QSqlQuery rows = store->exec(QStringLiteral("SELECT batchno FROM config ORDER BY batchno"));
+    QList<qint64> counters;
+    while (rows.next())
+        counters << rows.value(0).toLongLong();
+    QList<qint64> expected{stored + 2};
+    if (otherRow >= 0)
+        expected.prepend(otherRow);
+    QCOMPARE(counters, expected);
 }
 
 void TestSharedRoutines::nextBatchNumberFailsWithoutConfigRow()
