@@ -31,7 +31,7 @@ bool BenchStores::havePostgres()
     return !qEnvironmentVariable("KELVRA_PG_URL").isEmpty();
 }
 
-std::unique_ptr<Store> BenchStores::fresh(Store::Engine engine)
+std::unique_ptr<Store> BenchStores::fresh(Store::Engine engine, QString* storeUrl)
 {
     ++m_count;
     QString url;
@@ -50,5 +50,7 @@ std::unique_ptr<Store> BenchStores::fresh(Store::Engine engine)
     QString error;
     if (!StoreLocation::parse(url, &location, &error))
         qFatal("%s", qPrintable(error));
+    if (storeUrl)
+        *storeUrl = url;
     return Store::open(location);
 }

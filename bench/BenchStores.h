@@ -16,7 +16,8 @@ public:
     ~BenchStores();
 
     static bool havePostgres();
-    std::unique_ptr<Store> fresh(Store::Engine engine);
+    /// url, when given, receives the store's URL, for a program run on the same store.
+    std::unique_ptr<Store> fresh(Store::Engine engine, QString* url = nullptr);
 
 private:
     QTemporaryDir m_dir;

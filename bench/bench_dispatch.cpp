@@ -1,40 +1,40 @@
-// Dispatch benchmark: 20,000 queued messages of about 160 characters sent to gateway-sim on
-// loopback by the dispatch server, each 2000-message pass split into its parts, against the floor
-// of such a pass measured in the same run: the same loopback POSTs through Qt Network, zlib on the
-// same file, one select and one update of 2000 rows.
-//   bench_dispatch GATEWAY_SIM [MESSAGES]     (PostgreSQL too when KELVRA_PG_URL is set)
+// Dispatch benchmark: the real `quaylink --headless --connect --exit-when-idle` sends 20,000 queued
+// messages of about 160 characters to the real gateway-sim on loopback, which answers every request
+// after 0, 20 and 100 ms. The floor is the protocol's: each pass (one per 2,000 messages) makes its
+// requests one after another (check, login, the chunks, the debit) and waits one second for its
+// timer tick, so its floor is its number of requests in the gateway's log times the latency, plus
+// one second. Time is measured from the first request of the first pass, as it appears in the
+// gateway's log, to quaylink's exit. --busy-day: 160,000 messages at 50 ms instead.
+//   bench_dispatch QUAYLINK GATEWAY_SIM [--busy-day]     (PostgreSQL too when KELVRA_PG_URL is set)
 #include "BenchStores.h"
-#include "DispatchServer.h"
 #include "MessageQueueTable.h"
-#include "ServerNotifier.h"
-#include "UploadPayload.h"
-#include "cZLIB.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QUrl>
+#include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
 
-class QuietNotifier : public ServerNotifier
-{
-public:
-    void message(const QString&, const QString&, Icon) override {}
-};
+constexpr int PassSize = 2000;
+constexpr double TickSeconds = 1.0;
+constexpr double Target = 1.2;
 
-double ms(qint64 nanoseconds)
+struct Programs
 {
-    return double(nanoseconds) / 1e6;
-}
+    QString quaylink;
+    QString gatewaySim;
+};
 
 std::vector<QueuedMessage> makeMessages(int count)
 {
@@ -45,154 +45,225 @@ std::vector<QueuedMessage> makeMessages(int count)
             {QStringLiteral("98%1").arg(i, 8, 10, QLatin1Char('0')),
              QStringLiteral(
                  "Dear Client, CL%1: RELIANCE Buy %2@2450.25,TCS Sell 40@3301.10,INFY Buy 25@1510.00,"
-                 "HDFCBANK Buy 10@1620.45,SBIN Sell 300@612.30,ITC Buy 5@%3.55,")
+                 "HDFCBANK Buy 10@1620.45,SBIN Sell 300@612.30,ITC Buy 5@%3.55,LT Buy %4@3512.90,")
                  .arg(i, 5, 10, QLatin1Char('0'))
                  .arg(i % 500)
-                 .arg(400 + i % 37),
+                 .arg(400 + i % 37)
+                 .arg(1 + i % 9)
+                 .left(159),
              QStringLiteral("admin"), 1, QStringLiteral("BSE"), QStringLiteral("BROKER")});
     return rows;
 }
 
-struct Floor
+/// The gateway's JSON-lines log read while it grows, each request stamped with the time it appeared.
+class LogFollower
 {
-    double posts = 0;
-    double zlib = 0;
-    double selectUpdate = 0;
-    double total() const { return posts + zlib + selectUpdate; }
+public:
+    struct Request
+    {
+        QString page;
+        double seconds; // since quaylink started
+    };
+
+    LogFollower(const QString& path, const QElapsedTimer& clock)
+        : m_file(path)
+        , m_clock(clock)
+    {
+    }
+
+    void poll()
+    {
+        if (!m_file.isOpen() && !m_file.open(QIODevice::ReadOnly))
+            return;
+        m_partial += m_file.readAll();
+        const double now = double(m_clock.nsecsElapsed()) / 1e9;
+        qsizetype start = 0;
+        for (qsizetype end = m_partial.indexOf('\n'); end >= 0; end = m_partial.indexOf('\n', start)) {
+            const QByteArray line = m_partial.mid(start, end - start);
+            start = end + 1;
+            // Compact JSON escapes the quotes inside values, so this cannot match a message's text.
+            if (line.contains("\"event\":\"request\"")) {
+                const QJsonObject request = QJsonDocument::fromJson(line).object();
+                requests.push_back({request.value(QLatin1String("page")).toString(), now});
+            } else if (line.contains("\"event\":\"upload\"")) {
+                const QJsonObject upload = QJsonDocument::fromJson(line).object();
+                uploads.push_back(upload.value(QLatin1String("messages")).toInt());
+            }
+        }
+        m_partial.remove(0, start);
+    }
+
+    std::vector<Request> requests;
+    std::vector<int> uploads; // messages of each decoded upload, in order
+
+private:
+    QFile m_file;
+    const QElapsedTimer& m_clock;
+    QByteArray m_partial;
 };
 
-// The same chunk documents posted on one kept-alive connection through Qt Network.
-double postFloor(const QString& address, const QList<QByteArray>& documents)
+struct Pass
 {
-    QNetworkAccessManager manager;
-    QElapsedTimer timer;
-    timer.start();
-    for (const QByteArray& document : documents) {
-        QNetworkRequest request(
-            QUrl(QStringLiteral("http://%1/Quaylink/PostDataZSM.ASP?ID=nobody&MsgLen=1&Status=0&Flag=x")
-                     .arg(address)));
-        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("text/xml"));
-        QNetworkReply* reply = manager.post(request, document);
-        QEventLoop loop;
-        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        loop.exec();
-        reply->deleteLater();
+    int requests = 0;
+    int messages = 0;
+    double start = 0;
+    double seconds = 0; // to the next pass's first request, or to the exit
+    double floor(int latencyMs) const { return requests * latencyMs / 1000.0 + TickSeconds; }
+};
+
+// A pass starts at a check and has chunks; a check and login without chunks (the first connect of
+// a run) belong to no pass.
+std::vector<Pass> splitIntoPasses(const LogFollower& log, double exitSeconds)
+{
+    std::vector<Pass> passes;
+    Pass current;
+    bool hasChunks = false;
+    const auto close = [&] {
+        if (hasChunks)
+            passes.push_back(current);
+        current = Pass();
+        hasChunks = false;
+    };
+    for (const LogFollower::Request& request : log.requests) {
+        if (request.page.compare(QLatin1String("QuaylinkChk.asp"), Qt::CaseInsensitive) == 0) {
+            close();
+            current.start = request.seconds;
+        }
+        hasChunks =
+            hasChunks || request.page.compare(QLatin1String("PostDataZSM.ASP"), Qt::CaseInsensitive) == 0;
+        ++current.requests;
     }
-    return ms(timer.nsecsElapsed());
+    close();
+    for (size_t i = 0; i < passes.size(); ++i) {
+        passes[i].seconds = (i + 1 < passes.size() ? passes[i + 1].start : exitSeconds) - passes[i].start;
+        passes[i].messages = i < log.uploads.size() ? log.uploads[i] : 0;
+    }
+    return passes;
 }
 
-Floor measureFloor(BenchStores& stores, Store::Engine engine, const QString& address,
-                   const std::vector<QueuedMessage>& messages)
+QString writeFile(const QString& path, const QByteArray& contents)
 {
-    Floor floor;
-    QByteArray list;
-    for (int i = 0; i < 2000; ++i)
-        AppendMessageRecord(list, messages[size_t(i)].mobileNo, messages[size_t(i)].message);
-    QElapsedTimer timer;
-    timer.start();
-    QByteArray compressed = list;
-    cZLIB().CompressString(compressed, 15);
-    floor.zlib = ms(timer.nsecsElapsed());
-    QList<QByteArray> documents;
-    for (const UploadChunk& chunk : SplitIntoChunks(HexEncodeText(compressed)))
-        documents << ChunkDocument(chunk.text);
-    floor.posts = postFloor(address, documents);
-
-    // On a queue as full as the one dispatched, as its first pass finds it.
-    auto store = stores.fresh(engine);
-    MessageQueueTable(*store).insertAll(messages);
-    timer.restart();
-    QSqlQuery select =
-        store->exec(QStringLiteral("SELECT nid, MobileNo, Message FROM MessageQueue WHERE Status = "
-                                   "'Queued' ORDER BY nid LIMIT 2000"));
-    int last = 0;
-    while (select.next())
-        last = select.value(0).toInt();
-    store->exec(
-        QStringLiteral("UPDATE MessageQueue SET Status = 'Sent' WHERE Status = 'Queued' AND nid <= ?"),
-        {last});
-    floor.selectUpdate = ms(timer.nsecsElapsed());
-    std::printf(
-        "  floor of a 2000-message pass: %.1f ms = %d POSTs through Qt Network %.1f ms + zlib %.1f ms + "
-        "select and update of 2000 rows %.1f ms\n",
-        floor.total(), int(documents.size()), floor.posts, floor.zlib, floor.selectUpdate);
-    return floor;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) < 0)
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
 }
 
-void measure(BenchStores& stores, Store::Engine engine, const QString& gatewaySim, int count)
+/// One run: a fresh store with count messages, a gateway at this latency, quaylink to its exit.
+/// Returns false when quaylink failed or did not send everything.
+bool measure(const Programs& programs, BenchStores& stores, Store::Engine engine, int count, int latencyMs,
+             bool passTable)
 {
-    const char* name = engine == Store::Engine::Sqlite ? "sqlite" : "postgresql";
-    std::printf("%s, %d messages\n", name, count);
-    QTemporaryDir folder;
-    QFile accounts(QDir(folder.path()).filePath(QStringLiteral("accounts")));
-    if (!accounts.open(QIODevice::WriteOnly) || accounts.write("demo demo 10000000\n") < 0)
-        qFatal("cannot write the accounts file");
-    accounts.close();
-    QProcess gateway;
-    gateway.start(gatewaySim, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--accounts"),
-                               accounts.fileName()});
-    if (!gateway.waitForReadyRead(20000))
-        qFatal("gateway-sim did not start");
-    const QString address = QString::fromUtf8(gateway.readLine()).trimmed().mid(13);
-
+    const char* engineName = engine == Store::Engine::Sqlite ? "sqlite" : "postgresql";
     const std::vector<QueuedMessage> messages = makeMessages(count);
-    const Floor floor = measureFloor(stores, engine, address, messages);
-
-    auto store = stores.fresh(engine);
-    MessageQueueTable(*store).insertAll(messages);
-    ServerOptions options;
-    options.dataDir = folder.path();
-    options.store = store->location();
-    options.connect = true;
-    options.headless = true;
-    options.userId = QStringLiteral("demo");
-    options.password = QStringLiteral("demo");
-    options.serverNumber = 9;
-    options.gateway = address;
-    options.exitWhenIdle = true;
-    ServerSettings settings;
-    QuietNotifier notifier;
-    DispatchServer server(options, settings, notifier);
-    QList<PassTiming> passes;
-    QElapsedTimer wall;
-    double lastPassEnded = 0;
-    double loggedIn = -1;
-    QObject::connect(&server, &DispatchServer::stateChanged, [&] {
-        if (loggedIn < 0 && server.isDispatching())
-            loggedIn = double(wall.nsecsElapsed()) / 1e9;
-    });
-    QObject::connect(&server, &DispatchServer::passTimed, [&](const PassTiming& timing) {
-        passes << timing;
-        lastPassEnded = double(wall.nsecsElapsed()) / 1e9;
-    });
-    QEventLoop loop;
-    int exitStatus = -1;
-    QObject::connect(&server, &DispatchServer::finished, [&](int status) {
-        exitStatus = status;
-        loop.quit();
-    });
-    wall.start();
-    if (server.start())
-        loop.exec();
-
-    std::printf("  pass  msgs chunks  select+mark  write  encode  chunks(ms)  debit  update  total   ratio "
-                "to floor\n");
-    for (int i = 0; i < passes.size(); ++i) {
-        const PassTiming& t = passes[i];
-        std::printf("  %4d %5d %6d %12.1f %6.1f %7.1f %11.1f %6.1f %7.1f %6.1f   %.2f\n", i + 1, t.messages,
-                    t.chunks, ms(t.selectAndMark), ms(t.writeFile), ms(t.encode), ms(t.chunkRequests),
-                    ms(t.debit), ms(t.statusUpdate), ms(t.total), ms(t.total) / floor.total());
-    }
-    QSqlQuery sent = store->exec(QStringLiteral("SELECT COUNT(*) FROM MessageQueue WHERE Status = 'Sent'"));
-    sent.next();
-    std::printf(
-        "  %d of %d \"Sent\" at the end of the last pass: %.2f s after start-up, %.2f s after the login "
-        "started the timer; server exit status %d (targets: all within 12 s, each pass within 2x its "
-        "floor)\n",
-        sent.value(0).toInt(), count, lastPassEnded, lastPassEnded - loggedIn, exitStatus);
+    std::printf("%s, %d messages of %d characters, gateway latency %d ms per request\n", engineName, count,
+                int(messages.front().message.size()), latencyMs);
     std::fflush(stdout);
+
+    QTemporaryDir folder;
+    const auto path = [&](const char* name) {
+        return QDir(folder.path()).filePath(QString::fromLatin1(name));
+    };
+    QString storeUrl;
+    auto store = stores.fresh(engine, &storeUrl);
+    MessageQueueTable(*store).insertAll(messages);
+
+    const QString logPath = writeFile(path("gateway.log"), {});
+    QStringList gatewayArguments{
+        QStringLiteral("--port"),     QStringLiteral("0"),
+        QStringLiteral("--accounts"), writeFile(path("accounts"), "demo demo 10000000\n"),
+        QStringLiteral("--log"),      logPath};
+    if (latencyMs > 0)
+        gatewayArguments << QStringLiteral("--latency-ms") << QString::number(latencyMs);
+    QProcess gateway;
+    gateway.start(programs.gatewaySim, gatewayArguments);
+    while (!gateway.canReadLine() && gateway.waitForReadyRead(20000)) {
+    }
+    const QString listening = QString::fromUtf8(gateway.readLine()).trimmed();
+    if (!listening.startsWith(QLatin1String("listening on "))) {
+        std::printf("  gateway-sim did not start: %s%s\n", qPrintable(listening),
+                    gateway.readAllStandardError().constData());
+        return false;
+    }
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path("config"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), path("data"));
+    environment.insert(QStringLiteral("KELVRA_HOME"), path("app"));
+    environment.insert(QStringLiteral("KELVRA_STORE"), storeUrl);
+    QProcess server;
+    server.setProcessEnvironment(environment);
+    QElapsedTimer clock;
+    LogFollower log(logPath, clock);
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] { log.poll(); });
+    QEventLoop loop;
+    QObject::connect(&server, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&server, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    // Generous: ten times a floor with chunks of 1,000 compressed bytes, as such texts give.
+    const int passCount = (count + PassSize - 1) / PassSize;
+    QTimer::singleShot(120000 + 10 * passCount * (1000 + 30 * latencyMs), &loop, &QEventLoop::quit);
+
+    clock.start();
+    server.start(programs.quaylink,
+                 {QStringLiteral("--headless"), QStringLiteral("--connect"), QStringLiteral("--user"),
+                  QStringLiteral("demo"), QStringLiteral("--password"), QStringLiteral("demo"),
+                  QStringLiteral("--server"), QStringLiteral("9"), QStringLiteral("--gateway"),
+                  listening.mid(13), QStringLiteral("--exit-when-idle")});
+    poll.start();
+    loop.exec();
+    const double exitSeconds = double(clock.nsecsElapsed()) / 1e9;
+    poll.stop();
+    bool ok = true;
+    if (server.state() != QProcess::NotRunning) {
+        std::printf("  quaylink did not end within %.0f s\n", exitSeconds);
+        server.kill();
+        server.waitForFinished();
+        ok = false;
+    }
+    log.poll();
     gateway.terminate();
     gateway.waitForFinished();
+
+    const std::vector<Pass> passes = splitIntoPasses(log, exitSeconds);
+    if (passTable) {
+        std::printf("  pass  messages  requests  time (s)  floor (s)  ratio\n");
+        for (size_t i = 0; i < passes.size(); ++i)
+            std::printf("  %4d  %8d  %8d  %8.3f  %9.3f  %5.2f\n", int(i + 1), passes[i].messages,
+                        passes[i].requests, passes[i].seconds, passes[i].floor(latencyMs),
+                        passes[i].seconds / passes[i].floor(latencyMs));
+    }
+    int requests = 0;
+    double floor = 0;
+    double worst = 0;
+    for (const Pass& pass : passes) {
+        requests += pass.requests;
+        floor += pass.floor(latencyMs);
+        worst = std::max(worst, pass.seconds / pass.floor(latencyMs));
+    }
+
+    QSqlQuery sent = store->exec(QStringLiteral("SELECT COUNT(*) FROM MessageQueue WHERE Status = 'Sent'"));
+    sent.next();
+    const int sentCount = sent.value(0).toInt();
+    const int exitStatus = server.exitStatus() == QProcess::NormalExit ? server.exitCode() : -1;
+    ok = ok && sentCount == count && exitStatus == 0 && !passes.empty();
+    std::printf("  %d of %d \"Sent\", quaylink exit status %d%s\n", sentCount, count, exitStatus,
+                ok ? "" : "  FAILED");
+    if (passes.empty()) {
+        std::printf("  no pass in the gateway's log\n\n");
+        return false;
+    }
+    const double measured = exitSeconds - passes.front().start;
+    std::printf("  from the first request of the first pass to the exit: %.2f s, %.0f messages/s "
+                "(from quaylink's start: %.2f s)\n",
+                measured, sentCount / measured, exitSeconds);
+    std::printf("  floor: %d passes, %d requests x %d ms + %d x %.0f s tick = %.2f s; ratio %.2f, slowest "
+                "pass %.2f (target: within %.1fx)\n\n",
+                int(passes.size()), requests, latencyMs, int(passes.size()), TickSeconds, floor,
+                measured / floor, worst, Target);
+    std::fflush(stdout);
+    return ok;
 }
 
 } // namespace
@@ -200,17 +271,32 @@ void measure(BenchStores& stores, Store::Engine engine, const QString& gatewaySi
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_dispatch GATEWAY_SIM [MESSAGES]\n");
+    bool busyDay = false;
+    QStringList programPaths;
+    for (const QString& argument : QCoreApplication::arguments().mid(1)) {
+        if (argument == QLatin1String("--busy-day"))
+            busyDay = true;
+        else
+            programPaths << argument;
+    }
+    if (programPaths.size() != 2) {
+        std::fprintf(stderr, "usage: bench_dispatch QUAYLINK GATEWAY_SIM [--busy-day]\n");
         return 2;
     }
-    const QString gatewaySim = QString::fromLocal8Bit(argv[1]);
-    const int count = argc > 2 ? std::atoi(argv[2]) : 20000;
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    const Programs programs{programPaths[0], programPaths[1]};
+
     BenchStores stores;
-    measure(stores, Store::Engine::Sqlite, gatewaySim, count);
+    QList<Store::Engine> engines{Store::Engine::Sqlite};
     if (BenchStores::havePostgres())
-        measure(stores, Store::Engine::Postgres, gatewaySim, count);
-    return 0;
+        engines << Store::Engine::Postgres;
+    bool ok = true;
+    for (const Store::Engine engine : std::as_const(engines)) {
+        if (busyDay) {
+            ok = measure(programs, stores, engine, 160000, 50, false) && ok;
+            continue;
+        }
+        for (const int latencyMs : {0, 20, 100})
+            ok = measure(programs, stores, engine, 20000, latencyMs, true) && ok;
+    }
+    return ok ? 0 : 1;
 }

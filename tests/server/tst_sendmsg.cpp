@@ -1,4 +1,6 @@
 #include "DispatchServer.h"
+#include "LocalGateway.h"
+#include "ManualClock.h"
 #include "MessageQueueTable.h"
 #include "SendMsg.h"
 #include "ServerSettings.h"
@@ -8,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -74,6 +77,7 @@ private Q_SLOTS:
     void serverSettingsAreSavedAndEndTheServer();
     void storeThatCannotBeOpenedDisablesConnect();
     void addressListRunsFromHighestToLowest();
+    void windowAnswersDuringASlowUploadAndExitEndsWithinOneRequest();
 };
 
 void TestSendMsg::controlsAndCaptions()
@@ -287,6 +291,73 @@ void TestSendMsg::addressListRunsFromHighestToLowest()
     QCOMPARE(DispatchServer::buildAddressList({0x7F000001u, 0xC0A80102u, 0x0A000005u}),
              QStringLiteral("192.168.1.2,127.0.0.1,10.0.0.5,"));
     QCOMPARE(DispatchServer::buildAddressList({}), QString());
+}
+
+void TestSendMsg::windowAnswersDuringASlowUploadAndExitEndsWithinOneRequest()
+{
+    TestEnvironment env;
+    auto store = env.openStore();
+    std::vector<QueuedMessage> rows;
+    for (int i = 0; i < 40; ++i) {
+        QString text; // no repeats, so that the upload takes several chunks
+        for (int c = 0; c < 150; ++c)
+            text += QChar(u'A' + (i * 7919 + c * c * 31 + c * i) % 57);
+        rows.push_back({QStringLiteral("98%1").arg(i, 8, 10, QLatin1Char('0')), text.remove(u'\''),
+                        QStringLiteral("admin"), 1, QStringLiteral("BSE"), QStringLiteral("BROKER")});
+    }
+    MessageQueueTable(*store).insertAll(rows);
+    LocalGateway gateway(QStringLiteral(GATEWAY_SIM_EXE), env,
+                         {QStringLiteral("--delay-ms"), QStringLiteral("300"), QStringLiteral("--delay-page"),
+                          QStringLiteral("chunk")});
+    ServerOptions options = optionsFor(env);
+    options.userId = QStringLiteral("demo");
+    options.password = QStringLiteral("demo");
+    options.serverNumber = 9;
+    options.gateway = gateway.address();
+    ServerSettings settings;
+    RecordingNotifier notifier;
+    ManualClock clock;
+    DispatchServer server(options, settings, notifier, clock);
+    QVERIFY(server.start());
+    SendMsg window(server, settings, notifier);
+    window.show();
+
+    QTest::mouseClick(window.findChild<QPushButton*>("cmdConnect2"), Qt::LeftButton);
+    clock.advance(500); // the first attempt of the server search
+    QTRY_VERIFY(server.isDispatching());
+    clock.advance(1000); // the dispatch timer
+    clock.advance(100);  // the check of the known server
+    const auto chunkRequests = [&] {
+        int chunks = 0;
+        for (const QJsonObject& request : gateway.log(QStringLiteral("request")))
+            chunks += request.value(QLatin1String("page")).toString() == QLatin1String("PostDataZSM.ASP");
+        return chunks;
+    };
+    QTRY_VERIFY(chunkRequests() >= 1);
+
+    // The window still paints while the chunk's reply is awaited.
+    struct PaintCounter : QObject
+    {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    QWidget* status = window.findChild<QPlainTextEdit*>("txtMsg")->viewport();
+    status->installEventFilter(&counter);
+    status->update();
+    QTRY_VERIFY(counter.paints > 0);
+    QCOMPARE(countWithStatus(*store, QStringLiteral("Read")), 40);
+
+    QSignalSpy finished(&server, &DispatchServer::finished);
+    const int requestsAtExit = chunkRequests();
+    QTest::mouseClick(window.findChild<QPushButton*>("cmdexit2"), Qt::LeftButton);
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(chunkRequests(), requestsAtExit);
+    // The upload never completed: its rows are back in the queue.
+    QCOMPARE(countWithStatus(*store, QStringLiteral("Queued")), 40);
 }
 
 int main(int argc, char** argv)

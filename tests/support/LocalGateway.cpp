@@ -22,12 +22,17 @@ LocalGateway::LocalGateway(const QString& executable, TestEnvironment& env, cons
                     QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--accounts"),
                                 accountsFile, QStringLiteral("--log"), m_log} +
                         faults);
-    if (!m_process.waitForStarted() || !m_process.waitForReadyRead(20000))
-        qFatal("gateway-sim did not start");
+    while (!m_process.canReadLine() && m_process.waitForReadyRead(20000)) {
+    }
     const QString first = QString::fromUtf8(m_process.readLine()).trimmed();
-    if (!first.startsWith(QLatin1String("listening on ")))
-        qFatal("gateway-sim said: %s", qPrintable(first));
-    m_address = first.mid(13);
+    if (first.startsWith(QLatin1String("listening on "))) {
+        m_address = first.mid(13);
+        return;
+    }
+    m_process.waitForFinished(10000);
+    m_startError = QStringLiteral("gateway-sim %1 did not start: %2%3")
+                       .arg(faults.join(u' '), first,
+                            QString::fromUtf8(m_process.readAllStandardError()).section(u'\n', 0, 0));
 }
 
 LocalGateway::~LocalGateway()

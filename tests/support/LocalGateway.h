@@ -9,6 +9,8 @@
 class TestEnvironment;
 
 /// The real gateway-sim on a free loopback port, with its own accounts file and JSON-lines log.
+/// A gateway that cannot start (say, an option it does not know) leaves startError() set rather than
+/// ending the whole test program.
 class LocalGateway
 {
 public:
@@ -19,6 +21,9 @@ public:
     LocalGateway(const LocalGateway&) = delete;
     LocalGateway& operator=(const LocalGateway&) = delete;
 
+    /// Empty once the gateway listens; else why it did not start, with what it wrote to stderr.
+    QString startError() const { return m_startError; }
+
     /// "127.0.0.1:PORT", as quaylink's --gateway takes it.
     QString address() const { return m_address; }
 
@@ -28,5 +33,6 @@ public:
 private:
     QString m_log;
     QString m_address;
+    QString m_startError;
     QProcess m_process;
 };

@@ -1,0 +1,273 @@
+#include "ServerHarness.h"
+
+#include "MessageQueueTable.h"
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QSqlQuery>
+
+#include <algorithm>
+
+namespace {
+
+const QString CheckPage = QStringLiteral("QuaylinkChk.asp");
+const QString LoginPage = QStringLiteral("Logonchk.asp");
+const QString ChunkPage = QStringLiteral("PostDataZSM.ASP");
+const QString DebitPage = QStringLiteral("Debit.asp");
+
+QStringList statusLines(const QByteArray& out)
+{
+    QStringList lines;
+    for (const QString& line : QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts))
+        lines << line.mid(20); // "yyyy-MM-dd HH:mm:ss "
+    return lines;
+}
+
+QProcessEnvironment childEnvironment(TestEnvironment& env, const QMap<QString, QString>& variables)
+{
+    QProcessEnvironment environment = env.processEnvironment();
+    for (auto variable = variables.begin(); variable != variables.end(); ++variable)
+        environment.insert(variable.key(), variable.value());
+    return environment;
+}
+
+ServerRun ended(QProcess& process, QByteArray out)
+{
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
+    ServerRun run;
+    run.crashed = process.exitStatus() == QProcess::CrashExit;
+    run.exitCode = run.crashed ? -1 : process.exitCode();
+    run.lines = statusLines(out + process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+} // namespace
+
+bool ServerRun::has(const QString& start) const
+{
+    for (const QString& line : lines) {
+        if (line.startsWith(start))
+            return true;
+    }
+    return false;
+}
+
+QByteArray ServerRun::describe() const
+{
+    return (lines.join(u'\n') + QStringLiteral("\nstderr: ") + err).toUtf8();
+}
+
+QStringList serverArguments(const LocalGateway& gateway, const QStringList& extra)
+{
+    return QStringList{"--headless",      "--connect",
+                       "--user",          "demo",
+                       "--password",      "demo",
+                       "--server",        "9",
+                       "--gateway",       gateway.address(),
+                       "--exit-when-idle"} +
+           extra;
+}
+
+ServerRun runServer(TestEnvironment& env, const QStringList& arguments,
+                    const QMap<QString, QString>& variables, int timeoutMs)
+{
+    QProcess process;
+    process.setProcessEnvironment(childEnvironment(env, variables));
+    process.start(QStringLiteral(QUAYLINK_EXE), arguments);
+    process.waitForFinished(timeoutMs);
+    return ended(process, {});
+}
+
+ServerRun runStartUp(TestEnvironment& env, const QString& until)
+{
+    QProcess process;
+    process.setProcessEnvironment(env.processEnvironment());
+    process.start(QStringLiteral(QUAYLINK_EXE), {QStringLiteral("--headless")});
+    QByteArray out;
+    QElapsedTimer timer;
+    timer.start();
+    const auto seen = [&] {
+        for (const QString& line : statusLines(out)) {
+            if (line.startsWith(until))
+                return true;
+        }
+        return false;
+    };
+    while (!seen() && timer.elapsed() < 30000 && process.waitForReadyRead(int(30000 - timer.elapsed())))
+        out += process.readAllStandardOutput();
+    process.terminate();
+    process.waitForFinished(30000);
+    return ended(process, out);
+}
+
+void queue(const Store& store, const QList<std::pair<QString, QString>>& messages)
+{
+    std::vector<QueuedMessage> rows;
+    for (const auto& [mobile, text] : messages)
+        rows.push_back(
+            {mobile, text, QStringLiteral("admin"), 1, QStringLiteral("BSE"), QStringLiteral("BROKER")});
+    MessageQueueTable(store).insertAll(rows);
+}
+
+QList<std::pair<QString, QString>> numbered(int count, int textLength)
+{
+    QList<std::pair<QString, QString>> messages;
+    for (int i = 0; i < count; ++i)
+        messages.push_back({QStringLiteral("98%1").arg(i, 8, 10, QLatin1Char('0')),
+                            QStringLiteral("C%1: RELIANCE Buy %2@2450.25")
+                                .arg(i)
+                                .arg(i % 97)
+                                .leftJustified(textLength, u'.')});
+    return messages;
+}
+
+QList<std::pair<QString, QString>> incompressible(int count)
+{
+    QList<std::pair<QString, QString>> messages;
+    auto* random = QRandomGenerator::global();
+    for (int i = 0; i < count; ++i) {
+        QString text;
+        for (int c = 0; c < 150; ++c)
+            text += QChar(u'!' + random->bounded(90));
+        text.remove(u'\'');
+        messages.push_back({QStringLiteral("97%1").arg(i, 8, 10, QLatin1Char('0')), text});
+    }
+    return messages;
+}
+
+QMap<QString, int> statuses(const Store& store)
+{
+    QMap<QString, int> counts;
+    QSqlQuery query = store.exec(QStringLiteral("SELECT Status, COUNT(*) FROM MessageQueue GROUP BY Status"));
+    while (query.next())
+        counts[query.value(0).toString()] = query.value(1).toInt();
+    return counts;
+}
+
+QString statusOf(const Store& store, const QString& mobile)
+{
+    QSqlQuery query =
+        store.exec(QStringLiteral("SELECT Status FROM MessageQueue WHERE MobileNo = ?"), {mobile});
+    return query.next() ? query.value(0).toString() : QString();
+}
+
+QStringList statusesInQueueOrder(const Store& store)
+{
+    QStringList list;
+    QSqlQuery query = store.exec(QStringLiteral("SELECT Status FROM MessageQueue ORDER BY nid"));
+    while (query.next())
+        list << query.value(0).toString();
+    return list;
+}
+
+int PassLog::debited() const
+{
+    return int(
+        std::count_if(passes.begin(), passes.end(), [](const GatewayPass& pass) { return pass.debited; }));
+}
+
+PassLog checkPassesOrdered(const LocalGateway& gateway)
+{
+    enum class After { Nothing, Check, Login, Chunk, LastChunk, Debit };
+    PassLog log;
+    After after = After::Nothing;
+    GatewayPass pass;
+    QSet<QString> uploads;
+    const auto close = [&] {
+        if (pass.chunks > 0)
+            log.passes << pass;
+        pass = GatewayPass();
+    };
+    for (const QJsonObject& request : gateway.log(QStringLiteral("request"))) {
+        const QString page = request.value(QLatin1String("page")).toString();
+        const QJsonObject query = request.value(QLatin1String("query")).toObject();
+        const auto fail = [&](const QString& why) {
+            log.error = QStringLiteral("request %1 (%2 %3): %4")
+                            .arg(request.value(QLatin1String("n")).toInt())
+                            .arg(page, request.value(QLatin1String("target")).toString(), why);
+        };
+        if (page == CheckPage) {
+            if (after == After::Check)
+                fail(QStringLiteral("a check again without a login"));
+            close();
+            after = After::Check;
+        } else if (page == LoginPage) {
+            if (after != After::Check)
+                fail(QStringLiteral("a login not right after a check"));
+            after = After::Login;
+        } else if (page == ChunkPage) {
+            const QString flag = query.value(QLatin1String("Flag")).toString();
+            const QString status = query.value(QLatin1String("Status")).toString();
+            if (after == After::Login) {
+                if (uploads.contains(flag))
+                    fail(QStringLiteral("upload %1 taken up again by a later pass").arg(flag));
+                uploads.insert(flag);
+                pass.upload = flag;
+            } else if (after != After::Chunk) {
+                fail(QStringLiteral("a chunk that follows neither a login nor a chunk of its upload"));
+            } else if (flag != pass.upload) {
+                fail(QStringLiteral("a chunk of %1 amid the chunks of %2").arg(flag, pass.upload));
+            }
+            ++pass.chunks;
+            pass.lastPosted = status == u"1";
+            if (status != u"0" && status != u"1")
+                fail(QStringLiteral("Status %1").arg(status));
+            after = pass.lastPosted ? After::LastChunk : After::Chunk;
+        } else if (page == DebitPage) {
+            if (after != After::LastChunk)
+                fail(QStringLiteral("a debit that does not follow the last chunk of an upload"));
+            else if (query.value(QLatin1String("Flnm")).toString() + QStringLiteral("_NWM") != pass.upload)
+                fail(QStringLiteral("a debit for another upload than %1").arg(pass.upload));
+            pass.debited = true;
+            after = After::Debit;
+        } else {
+            fail(QStringLiteral("an unknown page"));
+        }
+        if (!log.error.isEmpty())
+            return log;
+    }
+    close();
+
+    QMap<QString, QJsonObject> decoded;
+    for (const QJsonObject& upload : gateway.log(QStringLiteral("upload")))
+        decoded.insert(upload.value(QLatin1String("upload")).toString(), upload);
+    for (const GatewayPass& done : std::as_const(log.passes)) {
+        const auto upload = decoded.constFind(done.upload);
+        if (upload == decoded.constEnd()) {
+            if (done.debited)
+                log.error = QStringLiteral("upload %1 debited but never decoded").arg(done.upload);
+        } else if (!upload->value(QLatin1String("valid")).toBool() ||
+                   upload->value(QLatin1String("chunks")).toInt() != done.chunks) {
+            log.error = QStringLiteral("upload %1 of %2 chunk requests: %3")
+                            .arg(done.upload)
+                            .arg(done.chunks)
+                            .arg(QString::fromUtf8(QJsonDocument(*upload).toJson(QJsonDocument::Compact)));
+        }
+    }
+    return log;
+}
+
+QString decodedOnce(const LocalGateway& gateway, int expectedCount)
+{
+    const QList<QJsonObject> messages = gateway.log(QStringLiteral("message"));
+    QSet<QString> seen;
+    for (const QJsonObject& message : messages) {
+        const QString key = message.value(QLatin1String("number")).toString() + u'\n' +
+                            message.value(QLatin1String("text")).toString();
+        if (seen.contains(key))
+            return QStringLiteral("decoded twice, the second time in upload %1: %2")
+                .arg(message.value(QLatin1String("upload")).toString(), key);
+        seen.insert(key);
+    }
+    if (messages.size() != expectedCount)
+        return QStringLiteral("%1 messages decoded, %2 expected").arg(messages.size()).arg(expectedCount);
+    return {};
+}
