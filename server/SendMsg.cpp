@@ -147,11 +147,16 @@ SendMsg::SendMsg(DispatchServer& server, ServerSettings& settings, ServerNotifie
             [this](const QString& text) { TxtNewIP->setEnabled(text == QLatin1String("9")); });
     connect(Cmd_Save, &QPushButton::clicked, this, &SendMsg::saveServerSettings);
 
+    loadAccount();
+    loadProxy();
+    refresh();
+}
+
+void SendMsg::loadAccount()
+{
     txtUserId->setText(m_server.userId());
     txtUSerPassWord->setText(m_server.password());
     ChkIdPass->setChecked(m_server.rememberIdPassword());
-    loadProxy();
-    refresh();
 }
 
 void SendMsg::loadProxy()

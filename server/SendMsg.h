@@ -24,6 +24,10 @@ public:
     SendMsg(DispatchServer& server, ServerSettings& settings, ServerNotifier& notifier,
             QWidget* parent = nullptr);
 
+    /// Fills the account boxes from the server: the remembered or given id and password, once the
+    /// server has started.
+    void loadAccount();
+
     /// The status box rule: the new line on top, an empty line between lines.
     void AppendStatusLine(const QString& line);
 

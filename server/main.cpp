@@ -85,6 +85,8 @@ int runWindow(int argc, char** argv, const ServerOptions& options)
     window.show();
     if (!server.start())
         return exitStatus;
+    // The window was there to show start-up's status lines; the account is known only now.
+    window.loadAccount();
     if (!ended)
         app.exec();
     return exitStatus;
