@@ -31,6 +31,7 @@ int runWindows(int argc, char** argv, const CommandLine::Parsed& parsed)
     app.setPrompter(&prompter);
 
     std::unique_ptr<Store> store;
+    std::unique_ptr<DeskSession> session;
     try {
         QString error;
         StoreLocation location;
@@ -38,20 +39,21 @@ int runWindows(int argc, char** argv, const CommandLine::Parsed& parsed)
                                     &location, &error))
             throw StoreError(error);
         store = Store::open(location);
+        // The session stages privately and reads the start-up settings: both can meet a refusing store.
+        session = std::make_unique<DeskSession>(*store);
+        session->LoadStartupSettings();
     } catch (const StoreError& error) {
         std::fprintf(stderr, "brisant: %s\n", qPrintable(error.message()));
         prompter.message(
             {error.message(), QString(), PromptMessage::Icon::Critical, PromptMessage::Buttons::Ok});
         return 1;
     }
-    DeskSession session(*store);
-    session.LoadStartupSettings();
 
     std::unique_ptr<mdimain> mainWindow;
     auto* login = new frmlogin(
-        session,
+        *session,
         [&] {
-            mainWindow = std::make_unique<mdimain>(session, prompter, makeDeskScreens(session, prompter));
+            mainWindow = std::make_unique<mdimain>(*session, prompter, makeDeskScreens(*session, prompter));
             prompter.setParent(mainWindow.get());
             return mainWindow.get();
         },

@@ -21,7 +21,7 @@ struct CashTradeRow
 };
 
 /// The cash-market staging tables bsetrade and nsetrade and their stored queries bse_query and
-/// nse_query.
+/// nse_query; on a desk program's connection, its private ones (Store::openPrivateStaging).
 class CashTradeTable
 {
 public:

@@ -21,6 +21,14 @@ struct TableDefinition
     const char* rowColumns = nullptr;
 };
 
+// Trade files are staged in these tables and composed through these views. Each desk connection gets
+// its own (createPrivateStaging); the shared ones are kept for programs written before that.
+const QStringList kStagingTables = {QStringLiteral("bsetrade"), QStringLiteral("nsetrade"),
+                                    QStringLiteral("future"),   QStringLiteral("commodity"),
+                                    QStringLiteral("ncdex"),    QStringLiteral("TempMessage")};
+const QStringList kStagingViews = {QStringLiteral("bse_query"), QStringLiteral("nse_query"),
+                                   QStringLiteral("v_commodity"), QStringLiteral("v_ncdex")};
+
 QString forEngine(QString sql, Engine engine)
 {
     const bool lite = engine == Engine::Sqlite;
@@ -261,6 +269,26 @@ void Schema::ensure(const Store& store)
         // Older stores got the tables they lacked above.
         store.exec(QStringLiteral("UPDATE schema_version SET version = ? WHERE version < ?"),
                    {kCurrentVersion, kCurrentVersion});
+    }
+    transaction.commit();
+}
+
+void Schema::createPrivateStaging(const Store& store)
+{
+    const Engine engine = store.engine();
+    Transaction transaction(store, Transaction::Writes::PrivateStaging);
+    for (const TableDefinition& table : tables()) {
+        if (kStagingTables.contains(QLatin1String(table.name)))
+            store.exec(forEngine(QStringLiteral("CREATE TEMP TABLE %1 (%2)")
+                                     .arg(QLatin1String(table.name), QLatin1String(table.columns)),
+                                 engine));
+    }
+    // After the tables: a PostgreSQL view binds to the tables found when it is made, the temporary ones
+    // now; SQLite looks up a temporary view's tables when it runs, in temp first. A shared view would
+    // go on reading the shared tables on both engines.
+    for (const ViewDefinition& view : views(engine)) {
+        if (kStagingViews.contains(QLatin1String(view.name)))
+            store.exec(QStringLiteral("CREATE TEMP VIEW %1 AS %2").arg(QLatin1String(view.name), view.sql));
     }
     transaction.commit();
 }

@@ -13,4 +13,8 @@ constexpr int kCurrentVersion = 3;
 /// written by a newer version.
 void ensure(const Store& store);
 
+/// Creates the connection's own staging tables and the stored queries over them, as temporary
+/// tables and views under the shared names (see Store::openPrivateStaging).
+void createPrivateStaging(const Store& store);
+
 } // namespace Schema

@@ -209,11 +209,19 @@ int Store::schemaVersion() const
     return query.next() ? query.value(0).toInt() : 0;
 }
 
-Transaction::Transaction(const Store& store)
+void Store::openPrivateStaging()
+{
+    if (m_privateStaging)
+        return;
+    Schema::createPrivateStaging(*this);
+    m_privateStaging = true;
+}
+
+Transaction::Transaction(const Store& store, Writes writes)
     : m_store(store)
 {
-    m_store.exec(m_store.engine() == Store::Engine::Sqlite ? QStringLiteral("BEGIN IMMEDIATE")
-                                                           : QStringLiteral("BEGIN"));
+    const bool immediate = m_store.engine() == Store::Engine::Sqlite && writes == Writes::Store;
+    m_store.exec(immediate ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
     m_active = true;
 }
 

@@ -49,6 +49,13 @@ public:
 
     int schemaVersion() const;
 
+    /// Gives this connection staging tables of its own (bsetrade, nsetrade, future, commodity, ncdex,
+    /// TempMessage) and the stored queries over them, under the same names. They hide the shared ones
+    /// from this connection alone and end with it, so desk programs reading trade files at the same
+    /// time never see each other's trades; the shared tables stay, empty, for older programs. The
+    /// desk program asks for them, the dispatch server does not. Only the first call does anything.
+    void openPrivateStaging();
+
 private:
     Store(const StoreLocation& location, const QString& connectionName);
     void configureConnection();
@@ -57,6 +64,7 @@ private:
     StoreLocation m_location;
     QString m_connectionName;
     bool m_closed = false;
+    bool m_privateStaging = false;
 
     friend class Transaction;
 };
@@ -66,7 +74,12 @@ private:
 class Transaction
 {
 public:
-    explicit Transaction(const Store& store);
+    /// What the transaction writes. PrivateStaging: only the connection's private staging tables,
+    /// which SQLite keeps outside the store file; it then takes no lock on the file (a deferred BEGIN),
+    /// so the other programs write on meanwhile.
+    enum class Writes { Store, PrivateStaging };
+
+    explicit Transaction(const Store& store, Writes writes = Writes::Store);
     ~Transaction();
 
     Transaction(const Transaction&) = delete;

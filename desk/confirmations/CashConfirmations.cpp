@@ -241,7 +241,7 @@ CashReadReport CashConfirmations::readFiles(const QStringList& files,
     CashReadReport report;
     const Store& store = m_session.StoreConnection();
     const CashTradeTable trades = table();
-    Transaction transaction(store);
+    Transaction transaction(store, Transaction::Writes::PrivateStaging);
     trades.clear();
     CashTradeTable::Writer writer(trades);
     FileReader reader(*this, writer, report);

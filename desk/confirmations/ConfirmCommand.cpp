@@ -74,7 +74,8 @@ int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& contex
     if (files.isEmpty())
         throw UsageError(QStringLiteral("confirm %1 needs at least one trade file").arg(kind));
 
-    // Checked before anything is staged, so that a mistyped name leaves the staging table as it was.
+    // Checked before the store is opened: a mistyped name refuses the whole run rather than queueing
+    // the messages of the other files alone.
     for (const QString& file : files) {
         const QFileInfo info(file);
         if (!info.isFile() || !info.isReadable())

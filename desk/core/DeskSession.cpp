@@ -7,6 +7,8 @@
 DeskSession::DeskSession(Store& store)
     : m_store(store)
 {
+    // Operators at several desks read trade files at the same time; none may empty or send another's.
+    m_store.openPrivateStaging();
 }
 
 void DeskSession::LoadStartupSettings()

@@ -13,6 +13,8 @@ class Store;
 class DeskSession
 {
 public:
+    /// Takes the store as the desk program's connection and gives it staging tables of its own
+    /// (Store::openPrivateStaging). Throws StoreError.
     explicit DeskSession(Store& store);
 
     /// The one connection to the message store.

@@ -72,8 +72,13 @@ private Q_SLOTS:
     void passwordsCompareExactly();
     void quotesAreStoredUnchanged();
     void dateOnlyValuesCompareWithReportDates();
+    void cashQueriesGroupTrades_data();
     void cashQueriesGroupTrades();
+    void commodityViewGivesFragments_data();
     void commodityViewGivesFragments();
+    void stagingIsPrivateToEachConnection_data();
+    void stagingIsPrivateToEachConnection();
+    void stagingTransactions();
     void queueViews();
     void batchNumberFailures();
     void insertAllKeepsRowsBeforeAFailure_data();
@@ -391,10 +396,26 @@ void TestStore::dateOnlyValuesCompareWithReportDates()
     QVERIFY(!perDay.next());
 }
 
+// The stored queries over the shared staging tables and over a desk connection's own.
+void addStagingRows()
+{
+    QTest::addColumn<bool>("privateStaging");
+    QTest::newRow("shared") << false;
+    QTest::newRow("private") << true;
+}
+
+void TestStore::cashQueriesGroupTrades_data()
+{
+    addStagingRows();
+}
+
 void TestStore::cashQueriesGroupTrades()
 {
+    QFETCH(bool, privateStaging);
     TestEnvironment env;
     auto store = env.openStore();
+    if (privateStaging)
+        store->openPrivateStaging();
     for (const char* table : {"bsetrade", "nsetrade"}) {
         const QString insert =
             QStringLiteral("INSERT INTO %1 VALUES (?, ?, ?, ?, ?)").arg(QLatin1String(table));
@@ -429,10 +450,18 @@ void TestStore::cashQueriesGroupTrades()
     }
 }
 
+void TestStore::commodityViewGivesFragments_data()
+{
+    addStagingRows();
+}
+
 void TestStore::commodityViewGivesFragments()
 {
+    QFETCH(bool, privateStaging);
     TestEnvironment env;
     auto store = env.openStore();
+    if (privateStaging)
+        store->openPrivateStaging();
     for (const char* table : {"commodity", "ncdex"}) {
         const QString insert =
             QStringLiteral("INSERT INTO %1 VALUES (?, ?, ?, ?, ?, ?)").arg(QLatin1String(table));
@@ -452,6 +481,100 @@ void TestStore::commodityViewGivesFragments()
             fragments << query.value(1).toString();
         QCOMPARE(fragments, (QStringList{"GOLD FEB Buy 4@31255.00", "SILVER MAR Sell 1@45000.50"}));
     }
+}
+
+void TestStore::stagingIsPrivateToEachConnection_data()
+{
+    // Each row is named by its table.
+    QTest::addColumn<QString>("view");
+    QTest::addColumn<QVariantList>("row");
+    const QVariantList cash{QString(), "TCS", 3000.5, 10, "B"};
+    const QVariantList commodity{QString(), "GOLD", 31250, 2, "B", "FEB"};
+    const QVariantList future{QString(), "NIFTY", 22000, 50, "S", "FEB", "CE", "22000"};
+    const QVariantList message{QString(), "GOLD Buy 2@31250.00"};
+    QTest::newRow("bsetrade") << QStringLiteral("bse_query") << cash;
+    QTest::newRow("nsetrade") << QStringLiteral("nse_query") << cash;
+    QTest::newRow("commodity") << QStringLiteral("v_commodity") << commodity;
+    QTest::newRow("ncdex") << QStringLiteral("v_ncdex") << commodity;
+    QTest::newRow("future") << QStringLiteral("future") << future;
+    QTest::newRow("TempMessage") << QStringLiteral("TempMessage") << message;
+}
+
+void TestStore::stagingIsPrivateToEachConnection()
+{
+    const QString table = QString::fromLatin1(QTest::currentDataTag());
+    QFETCH(QString, view);
+    QFETCH(QVariantList, row);
+    TestEnvironment env;
+    auto first = env.openStore();
+    auto second = env.openStore();
+    auto server = env.openStore();
+    first->openPrivateStaging();
+    second->openPrivateStaging();
+
+    // As a desk reads a trade file: empty the staging table, then stage the file's trades.
+    const QStringList marks(row.size(), QStringLiteral("?"));
+    // TempMessage numbers its rows itself; the trade tables are written positionally.
+    const QString columns =
+        table == QLatin1String("TempMessage") ? QStringLiteral(" (MobileNo, Message)") : QString();
+    const auto stage = [&](const Store& store, const QString& code) {
+        Transaction transaction(store, Transaction::Writes::PrivateStaging);
+        store.exec(QStringLiteral("DELETE FROM %1").arg(table));
+        row[0] = code;
+        store.exec(QStringLiteral("INSERT INTO %1%2 VALUES (%3)").arg(table, columns, marks.join(u',')), row);
+        transaction.commit();
+    };
+    const auto staged = [&](const Store& store) {
+        QSqlQuery query = store.exec(QStringLiteral("SELECT * FROM %1").arg(view));
+        QStringList codes;
+        while (query.next())
+            codes << query.value(table == QLatin1String("TempMessage") ? 1 : 0).toString();
+        return codes;
+    };
+    stage(*first, QStringLiteral("A1"));
+    stage(*second, QStringLiteral("B2"));
+    // A second session on the same connection keeps what it staged.
+    first->openPrivateStaging();
+    QCOMPARE(staged(*first), QStringList{"A1"});
+    QCOMPARE(staged(*second), QStringList{"B2"});
+    // The dispatch server's connection, and the shared table, see none of it.
+    QCOMPARE(staged(*server), QStringList());
+}
+
+void TestStore::stagingTransactions()
+{
+    TestEnvironment env;
+    auto desk = env.openStore();
+    auto server = env.openStore();
+    desk->openPrivateStaging();
+    const QVariantList trade{"A1", "TCS", 3000.5, 10, "B"};
+
+    // Staging waits for no other program's write: the server holds the store's write lock meanwhile.
+    Transaction held(*server);
+    server->exec(QStringLiteral("UPDATE config SET batchno = batchno + 1"));
+    {
+        Transaction staging(*desk, Transaction::Writes::PrivateStaging);
+        desk->exec(QStringLiteral("INSERT INTO bsetrade VALUES (?, ?, ?, ?, ?)"), trade);
+        staging.commit();
+    }
+    held.commit();
+
+    // A write transaction of the store (BEGIN IMMEDIATE on SQLite) takes in the staging tables too:
+    // undone together, kept together.
+    {
+        Transaction both(*desk);
+        desk->exec(QStringLiteral("DELETE FROM bsetrade"));
+        MessageQueueTable(*desk).insert(messages(1).front());
+    }
+    QCOMPARE(count(*desk, QStringLiteral("SELECT COUNT(*) FROM bse_query")), 1);
+    {
+        Transaction both(*desk);
+        desk->exec(QStringLiteral("DELETE FROM bsetrade"));
+        MessageQueueTable(*desk).insert(messages(1).front());
+        both.commit();
+    }
+    QCOMPARE(count(*desk, QStringLiteral("SELECT COUNT(*) FROM bse_query")), 0);
+    QCOMPARE(count(*server, QStringLiteral("SELECT COUNT(*) FROM MessageQueue")), 1);
 }
 
 void TestStore::queueViews()

@@ -17,14 +17,19 @@ struct Run
     QString err;
 };
 
-Run execute(const QString& program, const QStringList& arguments, QProcessEnvironment environment)
+// Commands run without any display.
+QProcessEnvironment withoutDisplay(QProcessEnvironment environment)
 {
-    // Commands run without any display.
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    return environment;
+}
+
+Run execute(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
+{
     QProcess process;
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment(withoutDisplay(environment));
     process.start(program, arguments);
     if (!process.waitForFinished(60000))
         qFatal("%s did not finish", qPrintable(program));
@@ -61,6 +66,7 @@ private Q_SLOTS:
     void sendQueuesWithTheBatchNumbers();
     void refusals_data();
     void refusals();
+    void twoDesksAtOnceQueueEachTheirOwnClients();
 
 private:
     Run brisant(const QStringList& arguments)
@@ -229,7 +235,8 @@ void TestConfirmCli::refusals()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, reason);
-    // What an earlier read staged stays when a run is refused.
+    // Each run stages in tables of its own that end with it: neither an earlier run nor a refused one
+    // leaves trades in the shared table.
     QCOMPARE(brisant({"confirm", "bse", sample("bse_trades.txt")}).exitCode, 0);
     const Run run = brisant(arguments);
     QCOMPARE(run.exitCode, exitCode);
@@ -238,7 +245,78 @@ void TestConfirmCli::refusals()
     const std::unique_ptr<Store> store = m_env->openStore();
     QSqlQuery staged = store->exec(QStringLiteral("SELECT COUNT(*) FROM bsetrade"));
     QVERIFY(staged.next());
-    QCOMPARE(staged.value(0).toInt(), 319);
+    QCOMPARE(staged.value(0).toInt(), 0);
+}
+
+void TestConfirmCli::twoDesksAtOnceQueueEachTheirOwnClients()
+{
+    // The sample's clients in two halves, codes A to K at one desk and the rest at the other; each file
+    // long enough for the two reads to overlap.
+    QFile sampleFile(sample("bse_trades.txt"));
+    QVERIFY(sampleFile.open(QIODevice::ReadOnly));
+    QByteArray halves[2];
+    for (const QByteArray& line : sampleFile.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split('|');
+        if (fields.size() >= 11)
+            halves[fields.at(8) < "L" ? 0 : 1] += line + '\n';
+    }
+    QStringList files;
+    for (int half = 0; half < 2; ++half) {
+        QFile file(m_env->path(QStringLiteral("desk%1.txt").arg(half)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(halves[half].repeated(50));
+        files << file.fileName();
+    }
+
+    // The texts of each file alone, from this process's own desk connection; it then keeps the whole
+    // sample staged while the two desks read and send.
+    const std::unique_ptr<Store> store = m_env->openStore();
+    DeskSession session(*store);
+    CashConfirmations openDesk(session, CashExchange::Bse);
+    const auto texts = [&] {
+        QStringList result;
+        for (const QueueGridRow& row : openDesk.generate(QStringLiteral("EOD")))
+            result << row.mobileNo + u'\t' + row.message;
+        result.sort();
+        return result;
+    };
+    QList<QStringList> expected;
+    for (const QString& file : std::as_const(files)) {
+        openDesk.readFiles({file});
+        expected << texts();
+        QVERIFY(!expected.last().isEmpty());
+    }
+    openDesk.readFiles({sample("bse_trades.txt")});
+    const QStringList whole = texts();
+
+    QProcess desks[2];
+    for (int half = 0; half < 2; ++half) {
+        desks[half].setProcessEnvironment(withoutDisplay(m_env->processEnvironment()));
+        desks[half].start(QStringLiteral(BRISANT_EXE),
+                          {"confirm", "bse", "--send", "--prefix", "EOD", files.at(half)});
+    }
+    for (QProcess& desk : desks) {
+        QVERIFY(desk.waitForFinished(60000));
+        const QString err = QString::fromUtf8(desk.readAllStandardError());
+        QCOMPARE(desk.exitCode(), 0);
+        QVERIFY2(err.endsWith(QLatin1String("Message has been sent in Queue\n")), qPrintable(err));
+    }
+
+    // Each desk's batch holds exactly the texts of its own file, and the open desk still has its own.
+    QMap<qint64, QStringList> batches;
+    QSqlQuery queued = store->exec(QStringLiteral("SELECT BatchNo, MobileNo, Message FROM MessageQueue"));
+    while (queued.next())
+        batches[queued.value(0).toLongLong()]
+            << queued.value(1).toString() + u'\t' + queued.value(2).toString();
+    QList<QStringList> seen;
+    for (QStringList& batch : batches) {
+        batch.sort();
+        seen << batch;
+    }
+    std::sort(seen.begin(), seen.end());
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(seen, expected);
+    QCOMPARE(texts(), whole);
 }
 
 QTEST_GUILESS_MAIN(TestConfirmCli)
