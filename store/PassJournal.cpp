@@ -1,6 +1,5 @@
 #include "PassJournal.h"
 
-#include "NidList.h"
 #include "Store.h"
 
 namespace {
@@ -33,13 +32,13 @@ QString PassJournal::stageName(Stage stage)
 
 void PassJournal::begin(const QString& uploadName, const QString& userId, const QList<int>& nids) const
 {
-    m_store.exec(QStringLiteral("INSERT INTO DispatchPass (UploadName, UserId, Stage) VALUES (?, ?, ?)"),
-                 {uploadName, userId, stageName(Stage::Marked)});
-    const QString select = m_store.engine() == Store::Engine::Sqlite
-                               ? QStringLiteral("SELECT CAST(? AS TEXT), value FROM json_each(?)")
-                               : QStringLiteral("SELECT CAST(? AS TEXT), unnest(CAST(? AS integer[]))");
-    m_store.exec(QStringLiteral("INSERT INTO DispatchPassRows (UploadName, nid) ") + select,
-                 {uploadName, NidListValue(m_store, nids)});
+    QStringList numbers;
+    numbers.reserve(nids.size());
+    for (int nid : nids)
+        numbers << QString::number(nid);
+    m_store.exec(
+        QStringLiteral("INSERT INTO DispatchPass (UploadName, UserId, Stage, Nids) VALUES (?, ?, ?, ?)"),
+        {uploadName, userId, stageName(Stage::Marked), numbers.join(u',')});
 }
 
 void PassJournal::setStage(const QString& uploadName, Stage stage, const QString& debitReply) const
@@ -48,15 +47,27 @@ void PassJournal::setStage(const QString& uploadName, Stage stage, const QString
                  {stageName(stage), stage == Stage::Debited ? QVariant(debitReply) : QVariant(), uploadName});
 }
 
+int PassJournal::setRowsOf(const QString& uploadName, const QString& status) const
+{
+    // The pass's rows are kept as one list of numbers ("1,2,3"), read here as the engine's own list.
+    const QString rowsOfPass =
+        m_store.engine() == Store::Engine::Sqlite
+            ? QStringLiteral(
+                  "nid IN (SELECT value FROM json_each((SELECT '[' || Nids || ']' FROM DispatchPass "
+                  "WHERE UploadName = ?)))")
+            : QStringLiteral(
+                  "nid = ANY (CAST((SELECT '{' || Nids || '}' FROM DispatchPass WHERE UploadName = ?) "
+                  "AS integer[]))");
+    QSqlQuery update =
+        m_store.exec(QStringLiteral("UPDATE MessageQueue SET Status = ? WHERE Status = ? AND ") + rowsOfPass,
+                     {status, Read, uploadName});
+    return update.numRowsAffected();
+}
+
 int PassJournal::finish(const QString& uploadName, const QString& status) const
 {
     Transaction transaction(m_store);
-    QSqlQuery update =
-        m_store.exec(QStringLiteral("UPDATE MessageQueue SET Status = ? WHERE Status = ? AND nid IN "
-                                    "(SELECT nid FROM DispatchPassRows WHERE UploadName = ?)"),
-                     {status, Read, uploadName});
-    const int changed = update.numRowsAffected();
-    m_store.exec(QStringLiteral("DELETE FROM DispatchPassRows WHERE UploadName = ?"), {uploadName});
+    const int changed = setRowsOf(uploadName, status);
     m_store.exec(QStringLiteral("DELETE FROM DispatchPass WHERE UploadName = ?"), {uploadName});
     transaction.commit();
     return changed;
@@ -93,15 +104,10 @@ QList<PassJournal::Resolution> PassJournal::resolveInterrupted(const QString& or
             resolution.deleted += rows;
     };
     for (const auto& [uploadName, status] : passes) {
-        QSqlQuery update =
-            m_store.exec(QStringLiteral("UPDATE MessageQueue SET Status = ? WHERE Status = ? AND nid IN "
-                                        "(SELECT nid FROM DispatchPassRows WHERE UploadName = ?)"),
-                         {status, Read, uploadName});
         Resolution resolution{uploadName};
-        count(resolution, status, update.numRowsAffected());
+        count(resolution, status, setRowsOf(uploadName, status));
         resolutions.append(resolution);
     }
-    m_store.exec(QStringLiteral("DELETE FROM DispatchPassRows"));
     m_store.exec(QStringLiteral("DELETE FROM DispatchPass"));
 
     QSqlQuery orphans = m_store.exec(QStringLiteral("UPDATE MessageQueue SET Status = ? WHERE Status = ?"),

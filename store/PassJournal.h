@@ -5,8 +5,8 @@
 
 class Store;
 
-/// The dispatch server's journal of the pass in progress (tables DispatchPass and DispatchPassRows):
-/// its upload name, the rows it marked "Read" and how far the upload got, so that every row of a pass
+/// The dispatch server's journal of the pass in progress (table DispatchPass): its upload name, the
+/// rows it marked "Read" and how far the upload got, so that every row of a pass
 /// cut short by a crash, a lost reply or a store failure ends in a known state.
 class PassJournal
 {
@@ -47,6 +47,8 @@ public:
     static QString stageName(Stage stage);
 
 private:
+    int setRowsOf(const QString& uploadName, const QString& status) const;
+
     const Store& m_store;
 };
 

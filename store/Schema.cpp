@@ -118,12 +118,8 @@ QList<TableDefinition> tables()
         // The dispatch server's journal of the pass in progress: how far its upload got, and its rows.
         {"DispatchPass",
          "UploadName TEXT NOT NULL PRIMARY KEY, UserId TEXT, Stage TEXT NOT NULL, DebitReply TEXT, "
-         "Started %DATETIME% DEFAULT %NOW%",
+         "Started %DATETIME% DEFAULT %NOW%, Nids TEXT NOT NULL",
          {},
-         {}},
-        {"DispatchPassRows",
-         "UploadName TEXT NOT NULL, nid INTEGER NOT NULL",
-         {"CREATE INDEX DispatchPassRows_UploadName ON DispatchPassRows (UploadName, nid)"},
          {}},
     };
 }
