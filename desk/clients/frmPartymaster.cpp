@@ -115,6 +115,8 @@ frmPartymaster::frmPartymaster(Store& store, Prompter& prompter, QWidget* parent
     layout->addLayout(navigation);
     layout->addLayout(actions);
     layout->addWidget(Frame2);
+    // Room the hidden search panel leaves stays below the controls.
+    layout->addStretch();
 
     QWidget* order[] = {txtname,
                         txtMobileNo,
@@ -329,11 +331,12 @@ void frmPartymaster::toggleSearch()
 {
     if (Frame2->isVisible()) {
         Frame2->hide();
-        fitScreen(this);
+        shrinkScreen(this, m_searchRoom);
+        m_searchRoom = {};
         return;
     }
     Frame2->show();
-    fitScreen(this);
+    m_searchRoom = fitScreen(this);
     txtsname->setFocus();
 }
 

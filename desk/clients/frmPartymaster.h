@@ -51,6 +51,8 @@ private:
     bool m_adding = false;
     /// The row last found by the search panel; -1 when none.
     int m_found = -1;
+    /// What the screen grew by to make room for the search panel.
+    QSize m_searchRoom;
 
     QGroupBox* Frame1;
     QLineEdit* txtcode;

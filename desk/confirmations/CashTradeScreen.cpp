@@ -36,6 +36,9 @@ const QString kMsf2NseFormat =
                    "     | Amount    |   Buy / Sale | Count       | Avg Rate   ");
 const QString kMsfMessageFormat =
     QStringLiteral("*   | Mobile No.      | Message") + QString(90, QLatin1Char(' '));
+// Generate Message starts a new text before one would pass this length; the screen opens wide
+// enough to show such a text whole.
+constexpr int kLongestText = 158;
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption)
 {
@@ -84,6 +87,7 @@ CashTradeScreen::CashTradeScreen(const char* name, const QString& caption, DeskS
     msf1 = makeGrid(SSTab1, "msf1", kMsf1Format);
     msf2 = makeGrid(SSTab1, "msf2", exchange == CashExchange::Bse ? kMsf2BseFormat : kMsf2NseFormat);
     msfmessage = makeGrid(SSTab1, "msfmessage", kMsfMessageFormat);
+    msfmessage->reserveCharacters(2, kLongestText);
     SSTab1->addTab(msf1, QStringLiteral("Transaction Wise Data"));
     SSTab1->addTab(msf2, QStringLiteral("Summarized Data"));
     SSTab1->addTab(msfmessage, QStringLiteral("Message"));
@@ -107,11 +111,12 @@ CashTradeScreen::CashTradeScreen(const char* name, const QString& caption, DeskS
     buttons->addWidget(cmdConfigure);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
+    // Narrow margins: on a 1280-pixel desk a text of full length needs nearly all the width there is.
+    layout->setContentsMargins(4, 4, 4, 4);
     layout->addLayout(top);
     layout->addLayout(buttons);
     layout->addWidget(SSTab1, 1);
     layout->addWidget(ProgressBar1);
-    resize(760, 520);
 
     connect(cmdbrow, &QPushButton::clicked, this, &CashTradeScreen::browse);
     connect(cmdReadFile, &QPushButton::clicked, this, &CashTradeScreen::readFiles);

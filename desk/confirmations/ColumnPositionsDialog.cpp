@@ -3,6 +3,7 @@
 #include "ColumnPositions.h"
 #include "Prompter.h"
 #include "Store.h"
+#include "WindowGeometry.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -71,6 +72,7 @@ ColumnPositionsDialog::ColumnPositionsDialog(const Layout& layout, Store& store,
     main->addLayout(grid);
     main->addLayout(buttons);
     OKButton->setDefault(true);
+    WindowGeometry::remember(this, objectName());
 
     connect(OKButton, &QPushButton::clicked, this, &ColumnPositionsDialog::save);
     connect(CancelButton, &QPushButton::clicked, this, &ColumnPositionsDialog::closeOrCancel);

@@ -1,6 +1,7 @@
 #include "dlgFileBrowse.h"
 
 #include "Prompter.h"
+#include "WindowGeometry.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -92,7 +93,8 @@ dlgFileBrowse::dlgFileBrowse(Prompter& prompter, QWidget* owner)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(lists);
     layout->addLayout(buttons);
-    resize(720, 360);
+    // Room for a few folders' worth of names and for the full paths of the picked files.
+    WindowGeometry::remember(this, objectName(), QSize(960, 480));
 
     fillDrives();
     connect(Drive1, &QComboBox::currentIndexChanged, this, &dlgFileBrowse::driveChosen);

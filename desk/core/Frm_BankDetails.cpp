@@ -1,5 +1,7 @@
 #include "Frm_BankDetails.h"
 
+#include "WindowGeometry.h"
+
 #include <QFormLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -36,5 +38,5 @@ Frm_BankDetails::Frm_BankDetails(QWidget* owner)
     layout->addWidget(heading);
     layout->addLayout(details);
     layout->addWidget(note);
-    resize(420, 220);
+    WindowGeometry::remember(this, objectName(), QSize(420, 220));
 }

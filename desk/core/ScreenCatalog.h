@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSize>
 #include <QString>
 
 #include <functional>
@@ -33,5 +34,8 @@ private:
 /// Closes a screen, together with the main window's frame around it when it has one.
 void closeScreen(QWidget* screen);
 
-/// Grows or shrinks a screen, and its frame in the main window, to what its controls now need.
-void fitScreen(QWidget* screen);
+/// Grows a screen, and its frame in the main window, to what its controls now need; returns the
+/// room it added.
+QSize fitScreen(QWidget* screen);
+/// Gives back room that fitScreen added.
+void shrinkScreen(QWidget* screen, QSize room);

@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QPalette>
+#include <QScrollBar>
 
 void TextGridModel::setHeaders(const QStringList& headers)
 {
@@ -68,7 +69,8 @@ TextGrid::TextGrid(QWidget* parent)
     // Rows of one height: the view then lays out a million of them without measuring each.
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    horizontalHeader()->setStretchLastSection(true);
+    // The header's own stretch would cut a last column whose texts are wider than the room left.
+    horizontalHeader()->setStretchLastSection(false);
     setWordWrap(false);
 }
 
@@ -84,17 +86,73 @@ void TextGrid::setFormat(const QString& format)
     m_widths.clear();
     for (const QString& cell : cells)
         m_widths << metrics.horizontalAdvance(cell) + 8;
-    applyWidths();
+    fitColumns();
+    updateGeometry();
+}
+
+void TextGrid::reserveCharacters(int column, int characters)
+{
+    if (m_reserved.size() <= column)
+        m_reserved.resize(column + 1);
+    // As a line edit measures its width: in x's.
+    m_reserved[column] = fontMetrics().horizontalAdvance(QString(characters, QLatin1Char('x'))) + 8;
+    updateGeometry();
 }
 
 void TextGrid::setRows(QList<QStringList> rows)
 {
     m_model.setRows(std::move(rows));
-    applyWidths(); // a reset of the model gives the header its default widths again
+    fitColumns(); // a reset of the model gives the header its default widths again
 }
 
-void TextGrid::applyWidths()
+void TextGrid::fitColumns()
 {
-    for (int column = 0; column < m_widths.size() && column < m_model.columnCount(); ++column)
-        setColumnWidth(column, m_widths.at(column));
+    const bool empty = m_model.rowCount() == 0;
+    m_fitted.clear();
+    // Only the rows in and around the view are measured (the header's resize precision), however
+    // many there are.
+    for (int column = 0; column < m_model.columnCount(); ++column) {
+        m_fitted << std::max(empty ? 0 : sizeHintForColumn(column),
+                             horizontalHeader()->sectionSizeHint(column));
+    }
+    layOutColumns();
+}
+
+void TextGrid::layOutColumns()
+{
+    const int count = int(m_fitted.size());
+    if (count == 0)
+        return;
+    QList<int> widths;
+    int designed = 0;
+    for (int column = 0; column < count; ++column) {
+        widths << std::max(m_widths.value(column), m_fitted[column]);
+        designed += widths.last();
+    }
+    // The format's widths while they fit; when room is short each column gives way down to its texts.
+    if (designed > viewport()->width())
+        widths = m_fitted;
+    int others = 0;
+    for (int column = 0; column < count - 1; ++column) {
+        setColumnWidth(column, widths[column]);
+        others += widths[column];
+    }
+    setColumnWidth(count - 1, std::max(widths.last(), viewport()->width() - others));
+}
+
+void TextGrid::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    layOutColumns();
+}
+
+QSize TextGrid::sizeHint() const
+{
+    int width = 2 * frameWidth() + verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < std::max(m_widths.size(), m_reserved.size()); ++column)
+        width += std::max(m_widths.value(column), m_reserved.value(column));
+    constexpr int kRowsShown = 20;
+    const int height = 2 * frameWidth() + horizontalHeader()->sizeHint().height() +
+                       kRowsShown * verticalHeader()->defaultSectionSize();
+    return {width, height};
 }

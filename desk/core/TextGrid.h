@@ -30,7 +30,9 @@ private:
 };
 
 /// A read-only grid with one fixed first column, its header and column widths taken from a format
-/// text whose bars separate the columns and whose blanks set the widths.
+/// text whose bars separate the columns and whose blanks set the widths. Each column widens to its
+/// texts, gives up the format's extra width when the grid is short of room, and the last one takes
+/// up the room left over.
 class TextGrid : public QTableView
 {
     Q_OBJECT
@@ -39,6 +41,8 @@ public:
     explicit TextGrid(QWidget* parent = nullptr);
 
     void setFormat(const QString& format);
+    /// The grid asks for room for a text of that many characters in the column.
+    void reserveCharacters(int column, int characters);
     /// Replaces the rows under the header. Columns beyond those the header names get no caption.
     void setRows(QList<QStringList> rows);
     void clearRows() { setRows({}); }
@@ -48,9 +52,18 @@ public:
     QString text(int row, int column) const { return m_model.text(row, column); }
     QString headerText(int column) const { return m_model.headerText(column); }
 
+    QSize sizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
-    void applyWidths();
+    void fitColumns();
+    void layOutColumns();
 
     TextGridModel m_model;
     QList<int> m_widths;
+    QList<int> m_reserved;
+    /// What each column's texts and caption need.
+    QList<int> m_fitted;
 };

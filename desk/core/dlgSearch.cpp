@@ -1,10 +1,15 @@
 #include "dlgSearch.h"
 
+#include "WindowGeometry.h"
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 dlgSearch::dlgSearch(QWidget* owner)
     : QDialog(owner)
@@ -33,7 +38,7 @@ dlgSearch::dlgSearch(QWidget* owner)
     layout->addWidget(vssearchgrid);
     layout->addLayout(buttons);
     OKButton->setDefault(true);
-    resize(360, 420);
+    WindowGeometry::remember(this, objectName(), QSize(360, 420));
 
     connect(OKButton, &QPushButton::clicked, this, &dlgSearch::confirm);
     connect(vssearchgrid, &QTableWidget::cellDoubleClicked, this, &dlgSearch::confirm);
@@ -54,6 +59,14 @@ void dlgSearch::SetCriteria(const PickList& rows, SearchTarget* target)
     }
     if (vssearchgrid->rowCount() > 0)
         vssearchgrid->selectRow(0);
+    // Never narrower than its columns: the dialog opens, and stays, wide enough to show them whole.
+    vssearchgrid->resizeColumnsToContents();
+    int width = 2 * vssearchgrid->frameWidth() + vssearchgrid->verticalScrollBar()->sizeHint().width();
+    const QAbstractItemView* view = vssearchgrid;
+    for (int column = 0; column < vssearchgrid->columnCount(); ++column)
+        width += std::max(view->sizeHintForColumn(column),
+                          vssearchgrid->horizontalHeader()->sectionSizeHint(column));
+    vssearchgrid->setMinimumWidth(width);
 }
 
 void dlgSearch::confirm()

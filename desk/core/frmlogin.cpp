@@ -4,6 +4,7 @@
 #include "Store.h"
 #include "Ticker.h"
 #include "UserTable.h"
+#include "WindowGeometry.h"
 #include "mdimain.h"
 
 #include <QFont>
@@ -134,6 +135,7 @@ frmlogin::frmlogin(DeskSession& session, std::function<mdimain*()> openMainWindo
     setTabOrder(txtoldpass, txtnewpass);
     setTabOrder(txtnewpass, cmdchangepass);
     setTabOrder(cmdchangepass, cmdReturn);
+    WindowGeometry::remember(this, objectName());
 
     connect(cmdlogin, &QPushButton::clicked, this, &frmlogin::login);
     connect(txtpassword, &QLineEdit::returnPressed, this, &frmlogin::login);

@@ -5,6 +5,7 @@
 #include "Prompter.h"
 #include "Store.h"
 #include "StoreBackup.h"
+#include "WindowGeometry.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -27,7 +28,7 @@ mdimain::mdimain(DeskSession& session, Prompter& prompter, ScreenCatalog screens
     setCentralWidget(m_area);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     setStatusBar(StatusBar1);
-    resize(1024, 700);
+    WindowGeometry::rememberMaximised(this, objectName(), QSize(1024, 700));
 
     const auto fixed = [](const char* screenName) {
         return [name = QString::fromLatin1(screenName)] {
@@ -152,9 +153,9 @@ QWidget* mdimain::openScreen(const QString& screenName)
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(widget->windowTitle());
     m_open.insert(screenName, window);
+    WindowGeometry::remember(window, screenName);
     widget->show();
     window->show();
-    window->adjustSize();
     m_area->setActiveSubWindow(window);
     return widget;
 }

@@ -1,0 +1,290 @@
+#include "ClientTable.h"
+#include "Controls.h"
+#include "DeskScreens.h"
+#include "DeskSession.h"
+#include "ScriptedPrompter.h"
+#include "Store.h"
+#include "TestEnvironment.h"
+#include "core/ManualTicker.h"
+#include "dlgFileBrowse.h"
+#include "dlgMCXConfig.h"
+#include "dlgSearch.h"
+#include "dlgbseconfig.h"
+#include "dlgfutconfig.h"
+#include "dlgncdexconfig.h"
+#include "dlgnseconfig.h"
+#include "frmlogin.h"
+#include "mdimain.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScreen>
+#include <QSettings>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+
+/// Every screen opens whole on a 1280x800 desk, grids with every column and buttons with their full
+/// captions, and opens again where the user left it.
+class TestScreenSizes : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void opensWhole_data();
+    void opensWhole();
+    void reopensWhereItWasLeft_data();
+    void reopensWhereItWasLeft();
+    void placeThatNoLongerFitsIsNotTaken();
+
+private:
+    /// Opens the screen as the program does and returns it; its window is the frame or the dialog.
+    QWidget* open(const QString& name);
+    QWidget* windowOf(QWidget* screen) const
+    {
+        auto* frame = qobject_cast<QMdiSubWindow*>(screen->parentWidget());
+        return frame ? static_cast<QWidget*>(frame) : screen;
+    }
+    QRect room(QWidget* window) const
+    {
+        return window->isWindow() ? window->screen()->availableGeometry() : window->parentWidget()->rect();
+    }
+    void readSamples(QWidget* screen);
+    static void verifyWhole(QWidget* screen);
+    void openMainWindow()
+    {
+        m_main = std::make_unique<mdimain>(*m_session, m_prompter, makeDeskScreens(*m_session, m_prompter));
+        m_main->setUserMasterAvailable(true);
+        m_main->show();
+        // Maximising reaches the window a little later.
+        const QSize room = QGuiApplication::primaryScreen()->availableGeometry().size();
+        QTRY_VERIFY(!m_main->isMaximized() || m_main->frameGeometry().size() == room);
+    }
+
+    std::unique_ptr<TestEnvironment> m_env;
+    std::unique_ptr<Store> m_store;
+    std::unique_ptr<DeskSession> m_session;
+    ScriptedPrompter m_prompter;
+    std::unique_ptr<mdimain> m_main;
+    std::unique_ptr<QWidget> m_window;
+};
+
+void TestScreenSizes::init()
+{
+    m_env = std::make_unique<TestEnvironment>();
+    m_store = m_env->openStore();
+    m_session = std::make_unique<DeskSession>(*m_store);
+    m_session->LoadStartupSettings();
+    m_session->setCurrentUserName(QStringLiteral("admin"));
+    m_prompter.messages.clear();
+    QFile clients(QStringLiteral(SAMPLES_DIR "/clients.csv"));
+    QVERIFY(clients.open(QIODevice::ReadOnly | QIODevice::Text));
+    clients.readLine(); // the header
+    while (!clients.atEnd()) {
+        const QStringList fields = QString::fromUtf8(clients.readLine()).trimmed().split(u',');
+        ClientTable(*m_store).insert({0, fields.value(0), fields.value(1), fields.value(2), fields.value(3)});
+    }
+    openMainWindow();
+}
+
+void TestScreenSizes::cleanup()
+{
+    m_window.reset();
+    m_main.reset();
+    m_session.reset();
+    m_store.reset();
+    m_env.reset();
+}
+
+QWidget* TestScreenSizes::open(const QString& name)
+{
+    Store& store = *m_store;
+    QDialog* dialog = nullptr;
+    if (name == QLatin1String("dlgbseconfig"))
+        dialog = new dlgbseconfig(store, m_prompter, m_main.get());
+    else if (name == QLatin1String("dlgnseconfig"))
+        dialog = new dlgnseconfig(store, m_prompter, m_main.get());
+    else if (name == QLatin1String("dlgfutconfig"))
+        dialog = new dlgfutconfig(store, m_prompter, m_main.get());
+    else if (name == QLatin1String("dlgMCXConfig"))
+        dialog = new dlgMCXConfig(store, m_prompter, m_main.get());
+    else if (name == QLatin1String("dlgncdexconfig"))
+        dialog = new dlgncdexconfig(store, m_prompter, m_main.get());
+    else if (name == QLatin1String("dlgFileBrowse"))
+        dialog = new dlgFileBrowse(m_prompter, m_main.get());
+    if (name == QLatin1String("dlgSearch")) {
+        auto* search = new dlgSearch(m_main.get());
+        PickList clients{{QStringLiteral("cName"), QStringLiteral("cMobile"), QStringLiteral("cdpinid"),
+                          QStringLiteral("cEmail")},
+                         {}};
+        for (const ClientRow& client : ClientTable(*m_store).all())
+            clients.rows << QStringList{client.name, client.mobile, client.code, client.email};
+        search->SetCriteria(clients, nullptr);
+        dialog = search;
+    }
+    if (dialog) {
+        dialog->show();
+        return dialog;
+    }
+    if (name == QLatin1String("frmlogin")) {
+        m_window = std::make_unique<frmlogin>(
+            *m_session, [this] { return m_main.get(); }, new ManualTicker);
+        m_window->show();
+        return m_window.get();
+    }
+    if (name == QLatin1String("mdimain"))
+        return m_main.get();
+    if (name == QLatin1String("Frm_BankDetails")) {
+        m_main->findChild<QAction*>(QStringLiteral("mnu_Bankdetails"))->trigger();
+        return Control<QWidget>(m_main.get(), name);
+    }
+    return m_main->openScreen(name);
+}
+
+void TestScreenSizes::readSamples(QWidget* screen)
+{
+    auto* files = dynamic_cast<FileTarget*>(screen);
+    QVERIFY(files);
+    const bool bse = screen->objectName() == QLatin1String("frmBseParse");
+    files->GetFiles({QStringLiteral(SAMPLES_DIR) + (bse ? "/bse_trades.txt" : "/nse_trades.txt")});
+    QTest::mouseClick(Control<QAbstractButton>(screen, QStringLiteral("cmdReadFile")), Qt::LeftButton);
+    QTRY_VERIFY(Control<QTableView>(screen, QStringLiteral("msf1"))->model()->rowCount() > 0);
+    Control<QLineEdit>(screen, QStringLiteral("txtprefix"))->setText(QStringLiteral("EOD"));
+    QTest::mouseClick(Control<QAbstractButton>(screen, QStringLiteral("cmdGenMessage")), Qt::LeftButton);
+    QTRY_VERIFY(Control<QTableView>(screen, QStringLiteral("msfmessage"))->model()->rowCount() > 0);
+}
+
+void TestScreenSizes::verifyWhole(QWidget* screen)
+{
+    QList<QTabWidget*> tabs = screen->findChildren<QTabWidget*>();
+    if (tabs.isEmpty())
+        tabs << nullptr;
+    for (QTabWidget* tab : std::as_const(tabs)) {
+        for (int page = 0; page < (tab ? tab->count() : 1); ++page) {
+            if (tab) {
+                tab->setCurrentIndex(page);
+                QTRY_VERIFY(tab->currentWidget()->isVisible());
+                QVERIFY2(tab->tabBar()->sizeHint().width() <= tab->tabBar()->width(), "tabs cut short");
+            }
+            const auto grids = screen->findChildren<QTableView*>();
+            for (const QTableView* grid : grids) {
+                if (!grid->isVisible())
+                    continue;
+                const QHeaderView* header = grid->horizontalHeader();
+                QTRY_VERIFY2(header->length() <= grid->viewport()->width(),
+                             qPrintable(QStringLiteral("%1: columns %2 wide in %3")
+                                            .arg(grid->objectName())
+                                            .arg(header->length())
+                                            .arg(grid->viewport()->width())));
+                for (int column = 0; column < header->count(); ++column) {
+                    const int needed =
+                        std::max(static_cast<const QAbstractItemView*>(grid)->sizeHintForColumn(column),
+                                 header->sectionSizeHint(column));
+                    QVERIFY2(header->sectionSize(column) >= needed,
+                             qPrintable(QStringLiteral("%1: column %2 is %3 wide, needs %4")
+                                            .arg(grid->objectName())
+                                            .arg(column)
+                                            .arg(header->sectionSize(column))
+                                            .arg(needed)));
+                }
+            }
+        }
+    }
+    const auto buttons = screen->findChildren<QAbstractButton*>();
+    for (const QAbstractButton* button : buttons) {
+        if (button->isVisible())
+            QVERIFY2(button->sizeHint().width() <= button->width(), qPrintable(button->objectName()));
+    }
+    const auto labels = screen->findChildren<QLabel*>();
+    for (const QLabel* label : labels) {
+        if (label->isVisible() && !label->wordWrap())
+            QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->text()));
+    }
+}
+
+void TestScreenSizes::opensWhole_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char* name :
+         {"frmlogin", "mdimain", "frmUserMaster", "frmProxyConfig", "frmPartymaster", "frmBseParse",
+          "frmnseparse", "dlgbseconfig", "dlgnseconfig", "dlgfutconfig", "dlgMCXConfig", "dlgncdexconfig",
+          "dlgFileBrowse", "dlgSearch", "Frm_BankDetails"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestScreenSizes::opensWhole()
+{
+    QFETCH(QString, name);
+    QCOMPARE(QGuiApplication::primaryScreen()->size(), QSize(1280, 800));
+    QWidget* screen = open(name);
+    QVERIFY(screen);
+    QWidget* window = windowOf(screen);
+    QTRY_VERIFY(window->isVisible());
+    if (name == QLatin1String("mdimain"))
+        QTRY_VERIFY(m_main->isMaximized());
+    QTRY_VERIFY2(room(window).contains(window->geometry()), "the screen reaches past the room it has");
+
+    if (name.startsWith(QLatin1String("frm")) && screen->findChild<QTabWidget*>())
+        readSamples(screen);
+    if (QTest::currentTestFailed())
+        return;
+    if (name == QLatin1String("frmPartymaster"))
+        QTest::mouseClick(Control<QAbstractButton>(screen, QStringLiteral("cmdSearch")), Qt::LeftButton);
+    verifyWhole(screen);
+}
+
+void TestScreenSizes::reopensWhereItWasLeft_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("moved");
+    QTest::newRow("screen in the main window") << QStringLiteral("frmBseParse") << QRect(40, 30, 900, 520);
+    QTest::newRow("dialog") << QStringLiteral("dlgFileBrowse") << QRect(120, 90, 700, 400);
+    QTest::newRow("main window") << QStringLiteral("mdimain") << QRect(60, 50, 1000, 640);
+}
+
+void TestScreenSizes::reopensWhereItWasLeft()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, moved);
+    QWidget* window = windowOf(open(name));
+    QTRY_VERIFY(window->isVisible());
+    if (name == QLatin1String("mdimain")) {
+        QTRY_VERIFY(m_main->isMaximized());
+        m_main->showNormal();
+        QTRY_VERIFY(!m_main->isMaximized());
+    }
+    window->setGeometry(moved);
+    QTRY_COMPARE(window->geometry(), moved);
+    window->close();
+    if (name == QLatin1String("mdimain")) {
+        m_main.reset();
+        openMainWindow();
+    }
+    QWidget* again = windowOf(open(name));
+    QTRY_VERIFY(again->isVisible());
+    QTRY_COMPARE(again->geometry(), moved);
+    QVERIFY(!again->isMaximized());
+}
+
+void TestScreenSizes::placeThatNoLongerFitsIsNotTaken()
+{
+    // Saved on a bigger desk than this one.
+    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Kelvra"), QStringLiteral("Kelvra"))
+        .setValue(QStringLiteral("Windows/frmBseParse/geometry"), QRect(1500, 900, 1600, 1000));
+    QWidget* window = windowOf(open(QStringLiteral("frmBseParse")));
+    QTRY_VERIFY(window->isVisible());
+    QVERIFY(room(window).contains(window->geometry()));
+    QVERIFY(window->width() >= window->sizeHint().boundedTo(room(window).size()).width());
+}
+
+QTEST_MAIN(TestScreenSizes)
+#include "tst_screensizes.moc"
