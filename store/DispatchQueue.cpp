@@ -1,7 +1,30 @@
 #include "DispatchQueue.h"
 
-#include "NidList.h"
 #include "Store.h"
+
+#include <QStringList>
+
+namespace {
+
+// Rows named one by one go into a statement as one bound value: a JSON array read by json_each on
+// SQLite, an integer array on PostgreSQL. NidCondition's "?" takes NidListValue.
+QString NidCondition(const Store& store)
+{
+    return store.engine() == Store::Engine::Sqlite ? QStringLiteral("nid IN (SELECT value FROM json_each(?))")
+                                                   : QStringLiteral("nid = ANY (CAST(? AS integer[]))");
+}
+
+QString NidListValue(const Store& store, const QList<int>& nids)
+{
+    QStringList numbers;
+    numbers.reserve(nids.size());
+    for (int nid : nids)
+        numbers << QString::number(nid);
+    const QString list = numbers.join(u',');
+    return store.engine() == Store::Engine::Sqlite ? u'[' + list + u']' : u'{' + list + u'}';
+}
+
+} // namespace
 
 DispatchQueue::DispatchQueue(const Store& store)
     : m_store(store)
