@@ -1,10 +1,7 @@
 #include "ClientTable.h"
-#include "Controls.h"
 #include "DeskScreens.h"
-#include "DeskSession.h"
-#include "ScriptedPrompter.h"
-#include "Store.h"
-#include "TestEnvironment.h"
+#include "ScreenFixture.h"
+#include "TestFiles.h"
 #include "core/ManualTicker.h"
 #include "dlgFileBrowse.h"
 #include "dlgMCXConfig.h"
@@ -18,7 +15,6 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -62,7 +58,9 @@ private:
     static void verifyWhole(QWidget* screen);
     void openMainWindow()
     {
-        m_main = std::make_unique<mdimain>(*m_session, m_prompter, makeDeskScreens(*m_session, m_prompter));
+        DeskSession& session = m_fixture->session();
+        m_main = std::make_unique<mdimain>(session, m_fixture->prompter(),
+                                           makeDeskScreens(session, m_fixture->prompter()));
         m_main->setUserMasterAvailable(true);
         m_main->show();
         // Maximising reaches the window a little later.
@@ -70,29 +68,16 @@ private:
         QTRY_VERIFY(!m_main->isMaximized() || m_main->frameGeometry().size() == room);
     }
 
-    std::unique_ptr<TestEnvironment> m_env;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<DeskSession> m_session;
-    ScriptedPrompter m_prompter;
+    std::unique_ptr<ScreenFixture> m_fixture;
     std::unique_ptr<mdimain> m_main;
     std::unique_ptr<QWidget> m_window;
 };
 
 void TestScreenSizes::init()
 {
-    m_env = std::make_unique<TestEnvironment>();
-    m_store = m_env->openStore();
-    m_session = std::make_unique<DeskSession>(*m_store);
-    m_session->LoadStartupSettings();
-    m_session->setCurrentUserName(QStringLiteral("admin"));
-    m_prompter.messages.clear();
-    QFile clients(QStringLiteral(SAMPLES_DIR "/clients.csv"));
-    QVERIFY(clients.open(QIODevice::ReadOnly | QIODevice::Text));
-    clients.readLine(); // the header
-    while (!clients.atEnd()) {
-        const QStringList fields = QString::fromUtf8(clients.readLine()).trimmed().split(u',');
-        ClientTable(*m_store).insert({0, fields.value(0), fields.value(1), fields.value(2), fields.value(3)});
-    }
+    m_fixture = std::make_unique<ScreenFixture>();
+    m_fixture->session().LoadStartupSettings();
+    StoreClients(m_fixture->store(), QStringLiteral(SAMPLES_DIR "/clients.csv"));
     openMainWindow();
 }
 
@@ -100,33 +85,32 @@ void TestScreenSizes::cleanup()
 {
     m_window.reset();
     m_main.reset();
-    m_session.reset();
-    m_store.reset();
-    m_env.reset();
+    m_fixture.reset();
 }
 
 QWidget* TestScreenSizes::open(const QString& name)
 {
-    Store& store = *m_store;
+    Store& store = m_fixture->store();
+    ScriptedPrompter& prompter = m_fixture->prompter();
     QDialog* dialog = nullptr;
     if (name == QLatin1String("dlgbseconfig"))
-        dialog = new dlgbseconfig(store, m_prompter, m_main.get());
+        dialog = new dlgbseconfig(store, prompter, m_main.get());
     else if (name == QLatin1String("dlgnseconfig"))
-        dialog = new dlgnseconfig(store, m_prompter, m_main.get());
+        dialog = new dlgnseconfig(store, prompter, m_main.get());
     else if (name == QLatin1String("dlgfutconfig"))
-        dialog = new dlgfutconfig(store, m_prompter, m_main.get());
+        dialog = new dlgfutconfig(store, prompter, m_main.get());
     else if (name == QLatin1String("dlgMCXConfig"))
-        dialog = new dlgMCXConfig(store, m_prompter, m_main.get());
+        dialog = new dlgMCXConfig(store, prompter, m_main.get());
     else if (name == QLatin1String("dlgncdexconfig"))
-        dialog = new dlgncdexconfig(store, m_prompter, m_main.get());
+        dialog = new dlgncdexconfig(store, prompter, m_main.get());
     else if (name == QLatin1String("dlgFileBrowse"))
-        dialog = new dlgFileBrowse(m_prompter, m_main.get());
+        dialog = new dlgFileBrowse(prompter, m_main.get());
     if (name == QLatin1String("dlgSearch")) {
         auto* search = new dlgSearch(m_main.get());
         PickList clients{{QStringLiteral("cName"), QStringLiteral("cMobile"), QStringLiteral("cdpinid"),
                           QStringLiteral("cEmail")},
                          {}};
-        for (const ClientRow& client : ClientTable(*m_store).all())
+        for (const ClientRow& client : ClientTable(store).all())
             clients.rows << QStringList{client.name, client.mobile, client.code, client.email};
         search->SetCriteria(clients, nullptr);
         dialog = search;
@@ -137,7 +121,7 @@ QWidget* TestScreenSizes::open(const QString& name)
     }
     if (name == QLatin1String("frmlogin")) {
         m_window = std::make_unique<frmlogin>(
-            *m_session, [this] { return m_main.get(); }, new ManualTicker);
+            m_fixture->session(), [this] { return m_main.get(); }, new ManualTicker);
         m_window->show();
         return m_window.get();
     }
@@ -156,10 +140,10 @@ void TestScreenSizes::readSamples(QWidget* screen)
     QVERIFY(files);
     const bool bse = screen->objectName() == QLatin1String("frmBseParse");
     files->GetFiles({QStringLiteral(SAMPLES_DIR) + (bse ? "/bse_trades.txt" : "/nse_trades.txt")});
-    QTest::mouseClick(Control<QAbstractButton>(screen, QStringLiteral("cmdReadFile")), Qt::LeftButton);
+    ClickControl(screen, QStringLiteral("cmdReadFile"));
     QTRY_VERIFY(Control<QTableView>(screen, QStringLiteral("msf1"))->model()->rowCount() > 0);
     Control<QLineEdit>(screen, QStringLiteral("txtprefix"))->setText(QStringLiteral("EOD"));
-    QTest::mouseClick(Control<QAbstractButton>(screen, QStringLiteral("cmdGenMessage")), Qt::LeftButton);
+    ClickControl(screen, QStringLiteral("cmdGenMessage"));
     QTRY_VERIFY(Control<QTableView>(screen, QStringLiteral("msfmessage"))->model()->rowCount() > 0);
 }
 
@@ -238,7 +222,7 @@ void TestScreenSizes::opensWhole()
     if (QTest::currentTestFailed())
         return;
     if (name == QLatin1String("frmPartymaster"))
-        QTest::mouseClick(Control<QAbstractButton>(screen, QStringLiteral("cmdSearch")), Qt::LeftButton);
+        ClickControl(screen, QStringLiteral("cmdSearch"));
     verifyWhole(screen);
 }
 

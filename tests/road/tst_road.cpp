@@ -1,32 +1,11 @@
 #include "LocalGateway.h"
+#include "ProgramRun.h"
 #include "Store.h"
 #include "TestEnvironment.h"
 
-#include <QFile>
-#include <QProcess>
 #include <QTest>
 
 namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run run(TestEnvironment& env, const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessEnvironment(env.processEnvironment());
-    process.start(program, arguments);
-    if (!process.waitForFinished(120000))
-        process.kill();
-    process.waitForFinished();
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
 
 // A line of the message grid as the command prints it: number, tab, text with \\ \t \r \n escaped.
 std::pair<QString, QString> gridLine(const QString& line)
@@ -86,28 +65,26 @@ void TestRoad::tradeFileToSentMessages()
                      .arg(10 * (1 + i % 7))
                      .arg(245025 + 100 * i)
                      .arg(QStringList{"A001", "B002", "C003", "Z999"}[i % 4]);
-    const QString tradeFile = env.path(QStringLiteral("bse.txt"));
-    QFile file(tradeFile);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(lines.join(u'\n').toUtf8() + '\n');
-    file.close();
+    const QString tradeFile = env.writeFile(QStringLiteral("bse.txt"), lines.join(u'\n').toUtf8() + '\n');
 
-    const Run confirm = run(env, QStringLiteral(BRISANT_EXE),
-                            {QStringLiteral("confirm"), QStringLiteral("bse"), QStringLiteral("--prefix"),
-                             QStringLiteral("EOD 08/12"), QStringLiteral("--send"), tradeFile});
+    const ProgramRun confirm = RunProgram(QStringLiteral(BRISANT_EXE),
+                                          {"confirm", "bse", "--prefix", "EOD 08/12", "--send", tradeFile},
+                                          env.processEnvironment(), {}, 120000);
     QCOMPARE(confirm.exitCode, 0);
     QVERIFY2(confirm.err.trimmed().endsWith(QLatin1String("Message has been sent in Queue")),
              qPrintable(confirm.err));
     QVERIFY2(confirm.err.contains(QLatin1String("Z999")), qPrintable(confirm.err));
     QList<std::pair<QString, QString>> generated;
-    for (const QString& line : confirm.out.split(u'\n', Qt::SkipEmptyParts))
+    for (const QString& line : confirm.outLines())
         generated << gridLine(line);
     QVERIFY(generated.size() >= 3); // three clients, some with more than one text
 
     LocalGateway gateway(QStringLiteral(GATEWAY_SIM_EXE), env);
-    const Run server = run(env, QStringLiteral(QUAYLINK_EXE),
-                           {"--headless", "--connect", "--user", "demo", "--password", "demo", "--server",
-                            "9", "--gateway", gateway.address(), "--exit-when-idle"});
+    const ProgramRun server =
+        RunProgram(QStringLiteral(QUAYLINK_EXE),
+                   {"--headless", "--connect", "--user", "demo", "--password", "demo", "--server", "9",
+                    "--gateway", gateway.address(), "--exit-when-idle"},
+                   env.processEnvironment(), {}, 120000);
     QCOMPARE(server.exitCode, 0);
 
     const QList<QJsonObject> decoded = gateway.log(QStringLiteral("message"));

@@ -1,6 +1,7 @@
 #include "ServerHarness.h"
 
 #include "MessageQueueTable.h"
+#include "ProgramRun.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -19,10 +20,10 @@ const QString LoginPage = QStringLiteral("Logonchk.asp");
 const QString ChunkPage = QStringLiteral("PostDataZSM.ASP");
 const QString DebitPage = QStringLiteral("Debit.asp");
 
-QStringList statusLines(const QByteArray& out)
+QStringList statusLines(const QString& out)
 {
     QStringList lines;
-    for (const QString& line : QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts))
+    for (const QString& line : out.split(u'\n', Qt::SkipEmptyParts))
         lines << line.mid(20); // "yyyy-MM-dd HH:mm:ss "
     return lines;
 }
@@ -33,20 +34,6 @@ QProcessEnvironment childEnvironment(TestEnvironment& env, const QMap<QString, Q
     for (auto variable = variables.begin(); variable != variables.end(); ++variable)
         environment.insert(variable.key(), variable.value());
     return environment;
-}
-
-ServerRun ended(QProcess& process, QByteArray out)
-{
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-    }
-    ServerRun run;
-    run.crashed = process.exitStatus() == QProcess::CrashExit;
-    run.exitCode = run.crashed ? -1 : process.exitCode();
-    run.lines = statusLines(out + process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
 }
 
 } // namespace
@@ -79,11 +66,14 @@ QStringList serverArguments(const LocalGateway& gateway, const QStringList& extr
 ServerRun runServer(TestEnvironment& env, const QStringList& arguments,
                     const QMap<QString, QString>& variables, int timeoutMs)
 {
-    QProcess process;
-    process.setProcessEnvironment(childEnvironment(env, variables));
-    process.start(QStringLiteral(QUAYLINK_EXE), arguments);
-    process.waitForFinished(timeoutMs);
-    return ended(process, {});
+    const ProgramRun program =
+        RunProgram(QStringLiteral(QUAYLINK_EXE), arguments, childEnvironment(env, variables), {}, timeoutMs);
+    ServerRun run;
+    run.crashed = program.exitCode == -1;
+    run.exitCode = program.exitCode;
+    run.lines = statusLines(program.out);
+    run.err = program.err;
+    return run;
 }
 
 ServerRun runStartUp(TestEnvironment& env, const QString& until)
@@ -91,21 +81,25 @@ ServerRun runStartUp(TestEnvironment& env, const QString& until)
     QProcess process;
     process.setProcessEnvironment(env.processEnvironment());
     process.start(QStringLiteral(QUAYLINK_EXE), {QStringLiteral("--headless")});
+    ServerRun run;
     QByteArray out;
     QElapsedTimer timer;
     timer.start();
-    const auto seen = [&] {
-        for (const QString& line : statusLines(out)) {
-            if (line.startsWith(until))
-                return true;
-        }
-        return false;
-    };
-    while (!seen() && timer.elapsed() < 30000 && process.waitForReadyRead(int(30000 - timer.elapsed())))
+    while (!run.has(until) && timer.elapsed() < 30000 &&
+           process.waitForReadyRead(int(30000 - timer.elapsed()))) {
         out += process.readAllStandardOutput();
+        run.lines = statusLines(QString::fromUtf8(out));
+    }
     process.terminate();
-    process.waitForFinished(30000);
-    return ended(process, out);
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    run.crashed = process.exitStatus() == QProcess::CrashExit;
+    run.exitCode = run.crashed ? -1 : process.exitCode();
+    run.lines = statusLines(QString::fromUtf8(out + process.readAllStandardOutput()));
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
 }
 
 void queue(const Store& store, const QList<std::pair<QString, QString>>& messages)

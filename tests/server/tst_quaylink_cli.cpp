@@ -1,6 +1,6 @@
+#include "ProgramRun.h"
 #include "TestEnvironment.h"
 
-#include <QProcess>
 #include <QTest>
 
 /// The dispatch server's command-line frame, run as the real executable.
@@ -30,28 +30,23 @@ void TestQuaylinkCli::usageErrors()
     QFETCH(QStringList, arguments);
     QFETCH(QString, reason);
     TestEnvironment env;
-    QProcess process;
-    process.setProcessEnvironment(env.processEnvironment());
-    process.start(QStringLiteral(QUAYLINK_EXE), arguments);
-    QVERIFY(process.waitForFinished(60000));
-    QCOMPARE(process.exitCode(), 2);
-    const QString err = QString::fromUtf8(process.readAllStandardError());
-    QVERIFY2(err.startsWith(QLatin1String("quaylink: ")) && err.contains(reason), qPrintable(err));
-    QVERIFY(err.contains(QLatin1String("--exit-when-idle")));
+    const ProgramRun run = RunProgram(QStringLiteral(QUAYLINK_EXE), arguments, env.processEnvironment());
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.startsWith(QLatin1String("quaylink: ")) && run.err.contains(reason),
+             qPrintable(run.err));
+    QVERIFY(run.err.contains(QLatin1String("--exit-when-idle")));
 }
 
 void TestQuaylinkCli::unusableStoreEndsWithOneLine()
 {
     TestEnvironment env;
-    QProcess process;
-    process.setProcessEnvironment(env.processEnvironment());
-    process.start(QStringLiteral(QUAYLINK_EXE), {QStringLiteral("--headless"), QStringLiteral("--store"),
-                                                 QStringLiteral("postgresql://q:pw@127.0.0.1:1/x")});
-    QVERIFY(process.waitForFinished(60000));
-    QCOMPARE(process.exitCode(), 1);
-    const QString err = QString::fromUtf8(process.readAllStandardError());
-    QCOMPARE(err.count(u'\n'), 1);
-    QVERIFY2(err.startsWith(QLatin1String("quaylink: cannot open the message store")), qPrintable(err));
+    const ProgramRun run =
+        RunProgram(QStringLiteral(QUAYLINK_EXE), {"--headless", "--store", "postgresql://q:pw@127.0.0.1:1/x"},
+                   env.processEnvironment());
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err.count(u'\n'), 1);
+    QVERIFY2(run.err.startsWith(QLatin1String("quaylink: cannot open the message store")),
+             qPrintable(run.err));
 }
 
 QTEST_GUILESS_MAIN(TestQuaylinkCli)

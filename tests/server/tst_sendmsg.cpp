@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "DispatchServer.h"
 #include "LocalGateway.h"
 #include "ManualClock.h"
@@ -44,12 +45,6 @@ ServerOptions optionsFor(TestEnvironment& env)
     QString error;
     StoreLocation::parse(env.storeUrl(), &options.store, &error);
     return options;
-}
-
-// On its box, not in the middle of the row the layout gave it.
-void clickCheckBox(QCheckBox* box)
-{
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
 }
 
 int countWithStatus(const Store& store, const QString& status)
@@ -190,7 +185,7 @@ void TestSendMsg::rememberedAccountFillsTheBoxesOnlyWhenAsked()
 
     // Clicking the box remembers its state at once.
     window.show();
-    clickCheckBox(window.findChild<QCheckBox*>("ChkIdPass"));
+    ClickControl(&window, "ChkIdPass");
     QCOMPARE(ServerSettings().rememberIdPassword(), !remember);
 }
 
@@ -227,7 +222,7 @@ void TestSendMsg::proxyBoxesFollowTheProxyBox()
     window.show();
     auto* proxyBox = window.findChild<QGroupBox*>("Frm_proxy");
     QVERIFY(!proxyBox->isEnabled());
-    clickCheckBox(window.findChild<QCheckBox*>("Chk_proxy"));
+    ClickControl(&window, "Chk_proxy");
     QVERIFY(proxyBox->isEnabled());
     QTest::keyClicks(window.findChild<QLineEdit*>("Text2"), QStringLiteral("10.0.0.5"));
     QTest::keyClicks(window.findChild<QLineEdit*>("Text1"), QStringLiteral("3128"));
@@ -248,7 +243,7 @@ void TestSendMsg::serverSettingsAreSavedAndEndTheServer()
     SendMsg window(server, settings, notifier);
     QVERIFY(server.start());
     window.show();
-    QTest::mouseClick(window.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    ClickControl(&window, "Command1");
     QVERIFY(window.findChild<QGroupBox*>("Frame1")->isVisible());
     QVERIFY(!window.findChild<QGroupBox*>("fmConnect")->isEnabled());
     auto* combo = window.findChild<QComboBox*>("Combo1");
@@ -260,7 +255,7 @@ void TestSendMsg::serverSettingsAreSavedAndEndTheServer()
     QTest::keyClicks(address, QStringLiteral(" 127.0.0.1:8080 "));
 
     QSignalSpy finished(&server, &DispatchServer::finished);
-    QTest::mouseClick(window.findChild<QPushButton*>("Cmd_Save"), Qt::LeftButton);
+    ClickControl(&window, "Cmd_Save");
     QCOMPARE(notifier.boxes.last().text,
              QStringLiteral("Save Sucessfully\r\n\r\n!! Restart Server Again !!"));
     QCOMPARE(finished.size(), 1);
@@ -322,7 +317,7 @@ void TestSendMsg::windowAnswersDuringASlowUploadAndExitEndsWithinOneRequest()
     SendMsg window(server, settings, notifier);
     window.show();
 
-    QTest::mouseClick(window.findChild<QPushButton*>("cmdConnect2"), Qt::LeftButton);
+    ClickControl(&window, "cmdConnect2");
     clock.advance(500); // the first attempt of the server search
     QTRY_VERIFY(server.isDispatching());
     clock.advance(1000); // the dispatch timer
@@ -353,7 +348,7 @@ void TestSendMsg::windowAnswersDuringASlowUploadAndExitEndsWithinOneRequest()
 
     QSignalSpy finished(&server, &DispatchServer::finished);
     const int requestsAtExit = chunkRequests();
-    QTest::mouseClick(window.findChild<QPushButton*>("cmdexit2"), Qt::LeftButton);
+    ClickControl(&window, "cmdexit2");
     QTRY_COMPARE(finished.size(), 1);
     QCOMPARE(chunkRequests(), requestsAtExit);
     // The upload never completed: its rows are back in the queue.

@@ -1,7 +1,7 @@
+#include "ProgramRun.h"
 #include "Store.h"
 #include "TestEnvironment.h"
 
-#include <QProcess>
 #include <QSet>
 #include <QTest>
 
@@ -23,28 +23,22 @@ void TestConcurrency::deskProgramsAndServerShareTheStore()
     const int rounds = 150;
     const int total = 2 * rounds * 20;
 
-    std::vector<std::unique_ptr<QProcess>> workers;
-    const QList<QStringList> roles = {{QStringLiteral("server"), env.storeUrl(), QString::number(total)},
-                                      {QStringLiteral("desk"), env.storeUrl(), QString::number(rounds)},
-                                      {QStringLiteral("desk"), env.storeUrl(), QString::number(rounds)}};
-    for (const QStringList& role : roles) {
-        auto process = std::make_unique<QProcess>();
-        process->start(QStringLiteral(STORE_WORKER_EXE), role);
-        QVERIFY(process->waitForStarted());
-        workers.push_back(std::move(process));
+    const QProcessEnvironment environment = env.processEnvironment();
+    QList<std::function<ProgramRun()>> workers;
+    for (const QStringList& role : {QStringList{"server", env.storeUrl(), QString::number(total)},
+                                    QStringList{"desk", env.storeUrl(), QString::number(rounds)},
+                                    QStringList{"desk", env.storeUrl(), QString::number(rounds)}}) {
+        workers << [role, environment] {
+            return RunProgram(STORE_WORKER_EXE, role, environment, {}, 180000);
+        };
     }
 
     QSet<int> batchNumbers;
     int handedOut = 0;
-    for (const auto& process : workers) {
-        QVERIFY(process->waitForFinished(180000));
-        const QString errors = QString::fromUtf8(process->readAllStandardError());
-        QVERIFY2(errors.isEmpty(), qPrintable(errors));
-        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process->exitCode(), 0);
-        for (const QByteArray& line : process->readAllStandardOutput().split('\n')) {
-            if (line.isEmpty())
-                continue;
+    for (const ProgramRun& worker : RunTogether(workers)) {
+        QVERIFY2(worker.err.isEmpty(), qPrintable(worker.err));
+        QCOMPARE(worker.exitCode, 0);
+        for (const QString& line : worker.outLines()) {
             batchNumbers.insert(line.toInt());
             ++handedOut;
         }

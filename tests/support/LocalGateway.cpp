@@ -42,6 +42,13 @@ LocalGateway::~LocalGateway()
         m_process.kill();
 }
 
+bool LocalGateway::stop()
+{
+    m_process.terminate();
+    return m_process.waitForFinished(10000) && m_process.exitStatus() == QProcess::NormalExit &&
+           m_process.exitCode() == 0;
+}
+
 QList<QJsonObject> LocalGateway::log(const QString& event) const
 {
     QFile file(m_log);

@@ -26,6 +26,13 @@ public:
 
     /// "127.0.0.1:PORT", as quaylink's --gateway takes it.
     QString address() const { return m_address; }
+    quint16 port() const { return m_address.section(u':', -1).toUShort(); }
+
+    /// Ends the gateway with SIGTERM; true when it ended at once and cleanly.
+    bool stop();
+
+    /// What the gateway wrote to stderr since the last call.
+    QByteArray errors() { return m_process.readAllStandardError(); }
 
     /// The log lines of one event ("request", "message", "upload", "debit"), in order.
     QList<QJsonObject> log(const QString& event) const;

@@ -4,6 +4,7 @@
 #include "Store.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QSqlDatabase>
@@ -26,6 +27,11 @@ QString adminUrl()
 void runAsAdmin(const QString& sql)
 {
     RunOnPostgresServer(adminUrl(), sql);
+}
+
+bool withoutStore()
+{
+    return qEnvironmentVariable("KELVRA_TEST_ENGINE") == QLatin1String("none");
 }
 
 } // namespace
@@ -66,6 +72,14 @@ QString TestEnvironment::path(const QString& name) const
     return QDir(m_dir.path()).filePath(name);
 }
 
+QString TestEnvironment::writeFile(const QString& name, const QByteArray& content) const
+{
+    QFile file(path(name));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    return file.fileName();
+}
+
 QString TestEnvironment::storeUrl()
 {
     if (m_storeUrl.isEmpty())
@@ -75,6 +89,8 @@ QString TestEnvironment::storeUrl()
 
 QString TestEnvironment::newStoreUrl()
 {
+    if (withoutStore())
+        qFatal("this test is registered NO_STORE, yet asks for a store");
     if (!onPostgres()) {
         if (m_storeUrl.isEmpty())
             return QDir(dataDir()).filePath(QStringLiteral("SMSDB.db"));
@@ -105,6 +121,7 @@ QProcessEnvironment TestEnvironment::processEnvironment()
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
     environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
     environment.insert(QStringLiteral("KELVRA_HOME"), dataDir());
-    environment.insert(QStringLiteral("KELVRA_STORE"), storeUrl());
+    if (!withoutStore())
+        environment.insert(QStringLiteral("KELVRA_STORE"), storeUrl());
     return environment;
 }

@@ -10,7 +10,7 @@ class Store;
 
 /// One test's own world: a fresh application folder and XDG_CONFIG_HOME, and fresh stores on the
 /// engine the test runs on: KELVRA_TEST_ENGINE=postgres takes a new database on the server
-/// KELVRA_PG_URL names; otherwise SQLite.
+/// KELVRA_PG_URL names; none (a test registered NO_STORE) has no store to give; otherwise SQLite.
 class TestEnvironment
 {
 public:
@@ -25,6 +25,9 @@ public:
     QString dataDir() const;
     QString path(const QString& name) const;
 
+    /// Writes a file of this test's folder; returns its path.
+    QString writeFile(const QString& name, const QByteArray& content) const;
+
     /// The URL of this test's store: SMSDB.db in the folder, or a database of its own.
     QString storeUrl();
     /// A further, separate store (an empty database or a file beside the first).
@@ -32,7 +35,8 @@ public:
 
     std::unique_ptr<Store> openStore();
 
-    /// The environment for a child process: this folder, this XDG_CONFIG_HOME, this store.
+    /// The environment for a child process: this folder, this XDG_CONFIG_HOME, this store (if the test
+    /// has one).
     QProcessEnvironment processEnvironment();
 
 private:

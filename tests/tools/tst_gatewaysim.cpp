@@ -1,14 +1,14 @@
+#include "LocalGateway.h"
+#include "ProgramRun.h"
 #include "Store.h"
 #include "TestEnvironment.h"
 #include "UploadPayload.h"
 #include "cZLIB.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
@@ -20,60 +20,21 @@ namespace {
 const QString Broker = "broker";
 const QString BrokerPassword = "a+b&c";
 
-/// The real gateway-sim on a free port, logging to the test's folder; stopped with SIGTERM.
-class Gateway
+/// The real gateway-sim with a broker's account and a small one, driven over HTTP.
+class Gateway : public LocalGateway
 {
 public:
-    explicit Gateway(TestEnvironment& env)
-        : logPath(env.path("gateway.log"))
-        , m_env(env)
+    explicit Gateway(TestEnvironment& env, const QStringList& arguments = {})
+        : LocalGateway(GATEWAY_SIM_EXE, env, arguments,
+                       "# user password balance\n\nbroker a+b&c 5000\nsmall\tsecret 3\n")
     {
-    }
-    ~Gateway()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-
-    bool start(const QStringList& arguments = {})
-    {
-        QFile accounts(m_env.path("accounts"));
-        if (!accounts.open(QIODevice::WriteOnly))
-            return false;
-        accounts.write("# user password balance\n\nbroker a+b&c 5000\nsmall\tsecret 3\n");
-        accounts.close();
-        m_process.start(GATEWAY_SIM_EXE,
-                        QStringList{"--port", "0", "--log", logPath, "--accounts", accounts.fileName()} +
-                            arguments);
-        while (!m_process.canReadLine()) {
-            if (!m_process.waitForReadyRead(10000))
-                return false;
-        }
-        const QByteArray line = m_process.readLine().trimmed();
-        if (!line.startsWith("listening on 127.0.0.1:"))
-            return false;
-        port = line.mid(line.lastIndexOf(':') + 1).toUShort();
-        return port != 0;
-    }
-
-    /// SIGTERM must end it at once and cleanly.
-    bool stop()
-    {
-        m_process.terminate();
-        return m_process.waitForFinished(10000) && m_process.exitStatus() == QProcess::NormalExit &&
-               m_process.exitCode() == 0;
     }
 
     QUrl url(const QByteArray& page, const QByteArray& query = {}) const
     {
-        return QUrl::fromEncoded("http://127.0.0.1:" + QByteArray::number(port) + "/Quaylink/" + page + query,
+        return QUrl::fromEncoded("http://" + address().toLatin1() + "/Quaylink/" + page + query,
                                  QUrl::StrictMode);
     }
-
-    /// What it wrote to stderr so far.
-    QByteArray errors() { return m_process.readAllStandardError(); }
 
     /// The delayMs of each answered request, in order.
     QList<int> delays() const
@@ -85,27 +46,6 @@ public:
         }
         return delays;
     }
-
-    QList<QJsonObject> log(const QString& event) const
-    {
-        QList<QJsonObject> lines;
-        QFile file(logPath);
-        if (!file.open(QIODevice::ReadOnly))
-            return lines;
-        while (!file.atEnd()) {
-            const QJsonObject line = QJsonDocument::fromJson(file.readLine()).object();
-            if (line.value("event").toString() == event)
-                lines.append(line);
-        }
-        return lines;
-    }
-
-    quint16 port = 0;
-    QString logPath;
-
-private:
-    TestEnvironment& m_env;
-    QProcess m_process;
 };
 
 struct Answer
@@ -312,8 +252,8 @@ void TestGatewaySim::pages()
     QFETCH(int, status);
     QFETCH(QByteArray, reply);
     TestEnvironment env;
-    Gateway gateway(env);
-    QVERIFY(gateway.start(arguments));
+    Gateway gateway(env, arguments);
+    QVERIFY2(gateway.startError().isEmpty(), qPrintable(gateway.startError()));
     const Answer answer = get(m_nam, gateway.url(page, query));
     QCOMPARE(answer.status, status);
     QCOMPARE(answer.body, reply);
@@ -328,7 +268,7 @@ void TestGatewaySim::uploadDecodedAndDebited()
 {
     TestEnvironment env;
     Gateway gateway(env);
-    QVERIFY(gateway.start());
+    QVERIFY2(gateway.startError().isEmpty(), qPrintable(gateway.startError()));
     const QList<Message> messages = sampleMessages(40);
     const QByteArray hex = hexOf(messageList(messages));
     QVERIFY2(hex.size() > 3 * UploadChunkLength, "the sample must take several chunks");
@@ -399,8 +339,8 @@ void TestGatewaySim::debitRefused()
     QFETCH(QByteArray, reply);
     QFETCH(int, balance);
     TestEnvironment env;
-    Gateway gateway(env);
-    QVERIFY(gateway.start(arguments));
+    Gateway gateway(env, arguments);
+    QVERIFY2(gateway.startError().isEmpty(), qPrintable(gateway.startError()));
     QCOMPARE(get(m_nam, gateway.url("Debit.asp", query)).body, reply);
     QCOMPARE(get(m_nam, gateway.url("Logonchk.asp", loginQuery("small", "secret"))).body,
              "logonyes||" + QByteArray::number(balance));
@@ -475,7 +415,7 @@ void TestGatewaySim::invalidUploads()
     QFETCH(bool, uploadFailed);
     TestEnvironment env;
     Gateway gateway(env);
-    QVERIFY(gateway.start());
+    QVERIFY2(gateway.startError().isEmpty(), qPrintable(gateway.startError()));
     QByteArray reply;
     for (qsizetype i = 0; i < queries.size(); ++i)
         reply = post(m_nam, gateway.url("PostDataZSM.ASP", queries[i]), bodies[i]).body;
@@ -488,8 +428,8 @@ void TestGatewaySim::invalidUploads()
 void TestGatewaySim::refusedChunkFailsOnlyItsUpload()
 {
     TestEnvironment env;
-    Gateway gateway(env);
-    QVERIFY(gateway.start({"--refuse-chunk", "2", "--refuse-chunk", "9"}));
+    Gateway gateway(env, {"--refuse-chunk", "2", "--refuse-chunk", "9"});
+    QVERIFY2(gateway.startError().isEmpty(), qPrintable(gateway.startError()));
     const QByteArray hex = hexOf(messageList(sampleMessages(20)));
     QVERIFY(SplitIntoChunks(hex).size() >= 3);
     const QList<QByteArray> first = upload(m_nam, gateway, "first_NWM", hex);
@@ -525,8 +465,8 @@ void TestGatewaySim::chunkReplyLetterCase()
     QFETCH(QStringList, arguments);
     QFETCH(QList<QByteArray>, replies);
     TestEnvironment env;
-    Gateway gateway(env);
-    QVERIFY(gateway.start(arguments));
+    Gateway gateway(env, arguments);
+    QVERIFY2(gateway.startError().isEmpty(), qPrintable(gateway.startError()));
     const QByteArray hex = hexOf(messageList(sampleMessages(12)));
     QCOMPARE(SplitIntoChunks(hex).size(), 2);
     QCOMPARE(upload(m_nam, gateway, "case_NWM", hex), replies);
@@ -556,8 +496,8 @@ void TestGatewaySim::replyDelays()
     QFETCH(QStringList, arguments);
     QFETCH(QList<int>, delays);
     TestEnvironment env;
-    Gateway gateway(env);
-    QVERIFY(gateway.start(arguments));
+    Gateway gateway(env, arguments);
+    QVERIFY2(gateway.startError().isEmpty(), qPrintable(gateway.startError()));
     QCOMPARE(get(m_nam, gateway.url("QuaylinkChk.asp")).body, "Server Connected");
     QCOMPARE(get(m_nam, gateway.url("Logonchk.asp", loginQuery(Broker, BrokerPassword))).body,
              "logonyes||5000");
@@ -572,8 +512,8 @@ void TestGatewaySim::jitterFollowsSeed()
 {
     auto delaysWith = [this](const QStringList& seed) {
         TestEnvironment env;
-        Gateway gateway(env);
-        if (!gateway.start(QStringList{"--latency-ms", "5", "--jitter-ms", "10"} + seed))
+        Gateway gateway(env, QStringList{"--latency-ms", "5", "--jitter-ms", "10"} + seed);
+        if (!gateway.startError().isEmpty())
             return QList<int>();
         for (int i = 0; i < 12; ++i)
             get(m_nam, gateway.url(i % 3 == 0 ? "Other.asp" : "QuaylinkChk.asp"));
@@ -591,11 +531,11 @@ void TestGatewaySim::jitterFollowsSeed()
 void TestGatewaySim::splitReply()
 {
     TestEnvironment env;
-    Gateway gateway(env);
     // Long enough that the headers are read before the body comes.
-    QVERIFY(gateway.start({"--split-reply-ms", "1000"}));
+    Gateway gateway(env, {"--split-reply-ms", "1000"});
+    QVERIFY2(gateway.startError().isEmpty(), qPrintable(gateway.startError()));
     QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, gateway.port);
+    socket.connectToHost(QHostAddress::LocalHost, gateway.port());
     QVERIFY(socket.waitForConnected(10000));
     socket.write("GET /Quaylink/QuaylinkChk.asp HTTP/1.1\r\nHost: x\r\n\r\n");
     QTRY_VERIFY(socket.peek(4096).contains("\r\n\r\n"));
@@ -608,13 +548,13 @@ void TestGatewaySim::splitReply()
 void TestGatewaySim::lateReplyToClosedClient()
 {
     TestEnvironment env;
-    Gateway gateway(env);
     // The check's late reply comes after the chunk's, so once it is in, the chunk's has been dealt with.
     // The store lock is released only once the chunk's reply is due, though it goes nowhere.
-    QVERIFY(gateway.start({"--late", "chunk:1:2000", "--late", "check:1:2000", "--lock-store", env.storeUrl(),
-                           "--lock-at", "chunk", "--lock-ms", "0"}));
+    Gateway gateway(env, {"--late", "chunk:1:2000", "--late", "check:1:2000", "--lock-store", env.storeUrl(),
+                          "--lock-at", "chunk", "--lock-ms", "0"});
+    QVERIFY2(gateway.startError().isEmpty(), qPrintable(gateway.startError()));
     QTcpSocket client;
-    client.connectToHost(QHostAddress::LocalHost, gateway.port);
+    client.connectToHost(QHostAddress::LocalHost, gateway.port());
     QVERIFY(client.waitForConnected(10000));
     client.write(chunkRequest(hexOf("9876543210\r\nHello\r\n"), "late_NWM"));
     QTRY_COMPARE(gateway.log("upload").size(), 1);
@@ -644,8 +584,8 @@ void TestGatewaySim::storeLock()
     QFETCH(QString, lockMs);
     QFETCH(bool, released);
     TestEnvironment env;
-    Gateway gateway(env);
-    QVERIFY(gateway.start({"--lock-store", env.storeUrl(), "--lock-at", "check:2", "--lock-ms", lockMs}));
+    Gateway gateway(env, {"--lock-store", env.storeUrl(), "--lock-at", "check:2", "--lock-ms", lockMs});
+    QVERIFY2(gateway.startError().isEmpty(), qPrintable(gateway.startError()));
     const std::unique_ptr<Store> store = env.openStore();
 
     QCOMPARE(get(m_nam, gateway.url("QuaylinkChk.asp")).body, "Server Connected");
@@ -666,8 +606,8 @@ void TestGatewaySim::storeLock()
 void TestGatewaySim::droppedConnections()
 {
     TestEnvironment env;
-    Gateway gateway(env);
-    QVERIFY(gateway.start({"--drop-connection", "QuaylinkChk.asp", "--drop-connection", "debit:1"}));
+    Gateway gateway(env, {"--drop-connection", "QuaylinkChk.asp", "--drop-connection", "debit:1"});
+    QVERIFY2(gateway.startError().isEmpty(), qPrintable(gateway.startError()));
 
     const Answer check = get(m_nam, gateway.url("QuaylinkChk.asp"));
     QVERIFY(check.error != QNetworkReply::NoError);
@@ -678,7 +618,7 @@ void TestGatewaySim::droppedConnections()
         "GET /Quaylink/Debit.asp?UserId=broker&UserPassWord=qerlodnasti&DebitSMS=7&Flnm=s HTTP/1.1\r\n"
         "Host: 127.0.0.1\r\n\r\n";
     QTcpSocket first;
-    first.connectToHost(QHostAddress::LocalHost, gateway.port);
+    first.connectToHost(QHostAddress::LocalHost, gateway.port());
     QVERIFY(first.waitForConnected(10000));
     first.write(debit);
     QSignalSpy closed(&first, &QTcpSocket::disconnected);
@@ -686,7 +626,7 @@ void TestGatewaySim::droppedConnections()
     QVERIFY(first.readAll().isEmpty());
 
     QTcpSocket second;
-    second.connectToHost(QHostAddress::LocalHost, gateway.port);
+    second.connectToHost(QHostAddress::LocalHost, gateway.port());
     QVERIFY(second.waitForConnected(10000));
     second.write(debit);
     QTRY_VERIFY(second.peek(4096).endsWith("Success"));
@@ -721,10 +661,10 @@ void TestGatewaySim::keepAliveAndPipelining()
 {
     QFETCH(QStringList, arguments);
     TestEnvironment env;
-    Gateway gateway(env);
-    QVERIFY(gateway.start(arguments));
+    Gateway gateway(env, arguments);
+    QVERIFY2(gateway.startError().isEmpty(), qPrintable(gateway.startError()));
     QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, gateway.port);
+    socket.connectToHost(QHostAddress::LocalHost, gateway.port());
     QVERIFY(socket.waitForConnected(10000));
     const QByteArray document = ChunkDocument("00");
     socket.write(
@@ -780,24 +720,18 @@ void TestGatewaySim::commandLine()
     QFETCH(int, exitCode);
     QFETCH(QString, stderrText);
     TestEnvironment env;
-    if (!accounts.isEmpty()) {
-        QFile file(env.path("accounts"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(accounts);
-        arguments << "--accounts" << file.fileName();
-    }
-    QProcess process;
-    process.start(GATEWAY_SIM_EXE, QStringList{"--port", "0"} + arguments);
-    QVERIFY(process.waitForFinished(10000));
-    QCOMPARE(process.exitCode(), exitCode);
-    const QString err = QString::fromUtf8(process.readAllStandardError());
-    QVERIFY2(err.startsWith("gateway-sim: ") && err.contains(stderrText), qPrintable(err));
-    QVERIFY(process.readAllStandardOutput().isEmpty());
+    if (!accounts.isEmpty())
+        arguments << "--accounts" << env.writeFile("accounts", accounts);
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const ProgramRun refused =
+        RunProgram(GATEWAY_SIM_EXE, QStringList{"--port", "0"} + arguments, environment);
+    QCOMPARE(refused.exitCode, exitCode);
+    QVERIFY2(refused.err.startsWith("gateway-sim: ") && refused.err.contains(stderrText),
+             qPrintable(refused.err));
+    QVERIFY(refused.out.isEmpty());
 
-    process.start(GATEWAY_SIM_EXE, {"--help"});
-    QVERIFY(process.waitForFinished(10000));
-    QCOMPARE(process.exitCode(), 0);
-    const QByteArray help = process.readAllStandardOutput();
+    const ProgramRun help = RunProgram(GATEWAY_SIM_EXE, {"--help"}, environment);
+    QCOMPARE(help.exitCode, 0);
     for (const char* option : {"--refuse-chunk",
                                "--reply-case",
                                "--reply-suffix",
@@ -820,7 +754,7 @@ void TestGatewaySim::commandLine()
                                "\"delayMs\":N",
                                "\"event\":\"unlock\"",
                                "LOCK TABLE MessageQueue"})
-        QVERIFY2(help.contains(option), option);
+        QVERIFY2(help.out.contains(QLatin1String(option)), option);
 }
 
 QTEST_GUILESS_MAIN(TestGatewaySim)

@@ -1,8 +1,5 @@
 #include "ClientTable.h"
-#include "Controls.h"
-#include "ScriptedPrompter.h"
-#include "Store.h"
-#include "TestEnvironment.h"
+#include "ScreenFixture.h"
 #include "frmPartymaster.h"
 
 #include <QGroupBox>
@@ -38,7 +35,7 @@ private Q_SLOTS:
 private:
     void open()
     {
-        m_screen = std::make_unique<frmPartymaster>(*m_store, m_prompter);
+        m_screen = std::make_unique<frmPartymaster>(m_fixture->store(), m_fixture->prompter());
         m_screen->show();
     }
     template <typename T>
@@ -48,12 +45,10 @@ private:
     }
     QLineEdit* box(const char* name) { return child<QLineEdit>(name); }
     QPushButton* button(const char* name) { return child<QPushButton>(name); }
-    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void click(const char* name) { ClickControl(m_screen.get(), QLatin1String(name)); }
     QString shown() { return box("txtname")->text(); }
-    QString lastMessage()
-    {
-        return m_prompter.messages.isEmpty() ? QString() : m_prompter.messages.last().text;
-    }
+    QString lastMessage() const { return m_fixture->lastMessageText(); }
+    ClientTable clients() const { return ClientTable(m_fixture->store()); }
     void fill(const QString& name, const QString& mobile, const QString& code)
     {
         box("txtname")->setText(name);
@@ -62,31 +57,26 @@ private:
         box("txtemail")->setText(QStringLiteral("x@example.com"));
     }
 
-    std::unique_ptr<TestEnvironment> m_env;
-    std::unique_ptr<Store> m_store;
-    ScriptedPrompter m_prompter;
+    std::unique_ptr<ScreenFixture> m_fixture;
     std::unique_ptr<frmPartymaster> m_screen;
 };
 
 void TestFrmPartymaster::init()
 {
-    m_env = std::make_unique<TestEnvironment>();
-    m_store = m_env->openStore();
-    ClientTable clients(*m_store);
-    clients.insert(
+    m_fixture = std::make_unique<ScreenFixture>();
+    clients().insert(
         {0, QStringLiteral("Ravi Kumar"), QStringLiteral("9811111111"), QStringLiteral("RK01"), QString()});
-    clients.insert({0, QStringLiteral("Meena"), QStringLiteral("98111"), QStringLiteral("ME02"), QString()});
-    clients.insert({0, QStringLiteral("ravindra"), QStringLiteral("7822222222"), QStringLiteral("RV03"),
-                    QStringLiteral("rv@example.com")});
-    m_prompter.messages.clear();
+    clients().insert(
+        {0, QStringLiteral("Meena"), QStringLiteral("98111"), QStringLiteral("ME02"), QString()});
+    clients().insert({0, QStringLiteral("ravindra"), QStringLiteral("7822222222"), QStringLiteral("RV03"),
+                      QStringLiteral("rv@example.com")});
     open();
 }
 
 void TestFrmPartymaster::cleanup()
 {
     m_screen.reset();
-    m_store.reset();
-    m_env.reset();
+    m_fixture.reset();
 }
 
 void TestFrmPartymaster::modesAndNavigation()
@@ -118,16 +108,16 @@ void TestFrmPartymaster::modesAndNavigation()
 
 void TestFrmPartymaster::firstOnAnEmptyTable()
 {
-    m_store->exec(QStringLiteral("DELETE FROM ClientMaster"));
+    m_fixture->store().exec(QStringLiteral("DELETE FROM ClientMaster"));
     open();
     click("cmdFirst");
     QCOMPARE(lastMessage(), QStringLiteral("Your are at the begining of File"));
-    QCOMPARE(m_prompter.messages.last().title, QStringLiteral("Client Master"));
+    QCOMPARE(m_fixture->messages().last().title, QStringLiteral("Client Master"));
     click("cmdModify");
     QCOMPARE(lastMessage(), QStringLiteral("Unable to Open Blank Record"));
     click("cmdDelete");
     QCOMPARE(lastMessage(), QStringLiteral("Unable to Delete Blank Record"));
-    QCOMPARE(m_prompter.messages.size(), 3);
+    QCOMPARE(m_fixture->messages().size(), 3);
 }
 
 void TestFrmPartymaster::mobileLabelFollowsTheBox_data()
@@ -182,11 +172,11 @@ void TestFrmPartymaster::saveValidations()
     click("cmdAdd");
     fill(name, mobile, code);
     click("cmdSave");
-    QCOMPARE(m_prompter.messages.size(), 1);
+    QCOMPARE(m_fixture->messages().size(), 1);
     QCOMPARE(lastMessage(), message);
-    QCOMPARE(m_prompter.messages.last().title, QString());
-    QCOMPARE(m_prompter.messages.last().icon, PromptMessage::Icon::Information);
-    QCOMPARE(ClientTable(*m_store).all().size(), 3);
+    QCOMPARE(m_fixture->messages().last().title, QString());
+    QCOMPARE(m_fixture->messages().last().icon, PromptMessage::Icon::Information);
+    QCOMPARE(clients().all().size(), 3);
     QVERIFY(button("cmdSave")->isEnabled());
 }
 
@@ -196,11 +186,11 @@ void TestFrmPartymaster::addStaysReadyForTheNextClient()
     fill(QStringLiteral("Zoya"), QStringLiteral("9899999999"), QStringLiteral("ZY'09"));
     click("cmdSave");
     QCOMPARE(lastMessage(), QStringLiteral("Record Successfully Saved"));
-    QCOMPARE(m_prompter.messages.last().title, QStringLiteral("Client Master"));
+    QCOMPARE(m_fixture->messages().last().title, QStringLiteral("Client Master"));
     QCOMPARE(shown(), QString());
     QCOMPARE(box("txtcode")->text(), QString());
     QVERIFY(button("cmdSave")->isEnabled());
-    const ClientRow stored = ClientTable(*m_store).all().last();
+    const ClientRow stored = clients().all().last();
     QCOMPARE(stored.name, QStringLiteral("Zoya"));
     QCOMPARE(stored.code, QStringLiteral("ZY'09"));
     QCOMPARE(stored.email, QStringLiteral("x@example.com"));
@@ -210,7 +200,7 @@ void TestFrmPartymaster::addStaysReadyForTheNextClient()
     click("cmdCancel");
     click("cmdLast");
     QCOMPARE(shown(), QStringLiteral("Yash"));
-    QCOMPARE(ClientTable(*m_store).all().size(), 5);
+    QCOMPARE(clients().all().size(), 5);
 }
 
 void TestFrmPartymaster::duplicateCodeStoresNothing()
@@ -219,8 +209,8 @@ void TestFrmPartymaster::duplicateCodeStoresNothing()
     fill(QStringLiteral("Copy"), QStringLiteral("9876543210"), QStringLiteral("  me02 "));
     click("cmdSave");
     QCOMPARE(lastMessage(), QStringLiteral("Duplicte Code Entry"));
-    QCOMPARE(m_prompter.messages.last().title, QString());
-    QCOMPARE(ClientTable(*m_store).all().size(), 3);
+    QCOMPARE(m_fixture->messages().last().title, QString());
+    QCOMPARE(clients().all().size(), 3);
     QVERIFY(button("cmdSave")->isEnabled());
     QCOMPARE(shown(), QStringLiteral("Copy"));
 }
@@ -236,17 +226,17 @@ void TestFrmPartymaster::modifyWritesTheShownClient()
     box("txtdpid")->setText(QStringLiteral(" rk01"));
     click("cmdSave");
     QCOMPARE(lastMessage(), QStringLiteral("Duplicte Code Entry"));
-    QCOMPARE(m_prompter.messages.last().title, QString());
+    QCOMPARE(m_fixture->messages().last().title, QString());
     QVERIFY(button("cmdSave")->isEnabled());
-    QCOMPARE(ClientTable(*m_store).all().at(1).code, QStringLiteral("ME02"));
+    QCOMPARE(clients().all().at(1).code, QStringLiteral("ME02"));
     box("txtdpid")->setText(QStringLiteral("me02 "));
     click("cmdSave");
     QCOMPARE(lastMessage(), QStringLiteral("Record Successfully Saved"));
     QVERIFY(button("cmdAdd")->isEnabled());
-    const ClientRow stored = ClientTable(*m_store).all().at(1);
+    const ClientRow stored = clients().all().at(1);
     QCOMPARE(stored.mobile, QStringLiteral("9833333333"));
     QCOMPARE(stored.code, QStringLiteral("me02 "));
-    QCOMPARE(ClientTable(*m_store).all().size(), 3);
+    QCOMPARE(clients().all().size(), 3);
 }
 
 void TestFrmPartymaster::modifyOfADeletedClientSaysSo()
@@ -255,31 +245,31 @@ void TestFrmPartymaster::modifyOfADeletedClientSaysSo()
     click("cmdModify");
     box("txtname")->setText(QStringLiteral("changed"));
     // Another desk deletes the client meanwhile.
-    ClientTable(*m_store).remove(ClientTable(*m_store).all().last().id);
+    clients().remove(clients().all().last().id);
     click("cmdSave");
     QCOMPARE(lastMessage(), QStringLiteral("Record Not Saved, it no longer Exists"));
-    QCOMPARE(m_prompter.messages.last().title, QStringLiteral("Client Master"));
+    QCOMPARE(m_fixture->messages().last().title, QStringLiteral("Client Master"));
     QVERIFY(button("cmdAdd")->isEnabled());
     QVERIFY(!child<QGroupBox>("Frame1")->isEnabled());
     QCOMPARE(shown(), QStringLiteral("Meena"));
     click("cmdNext");
     QCOMPARE(shown(), QStringLiteral("Meena")); // the deleted client is gone from the screen too
-    QCOMPARE(ClientTable(*m_store).all().size(), 2);
+    QCOMPARE(clients().all().size(), 2);
 }
 
 void TestFrmPartymaster::deleteAsksFirst()
 {
     click("cmdLast");
-    m_prompter.answerNext(PromptAnswer::No);
+    m_fixture->prompter().answerNext(PromptAnswer::No);
     click("cmdDelete");
     QCOMPARE(lastMessage(), QStringLiteral("D E L E T E !!!"));
-    QCOMPARE(m_prompter.messages.last().buttons, PromptMessage::Buttons::YesNo);
-    QCOMPARE(ClientTable(*m_store).all().size(), 3);
+    QCOMPARE(m_fixture->messages().last().buttons, PromptMessage::Buttons::YesNo);
+    QCOMPARE(clients().all().size(), 3);
 
-    m_prompter.answerNext(PromptAnswer::Yes);
+    m_fixture->prompter().answerNext(PromptAnswer::Yes);
     click("cmdDelete");
     QCOMPARE(lastMessage(), QStringLiteral("Record Successfully Deleted"));
-    QCOMPARE(ClientTable(*m_store).all().size(), 2);
+    QCOMPARE(clients().all().size(), 2);
     QCOMPARE(shown(), QStringLiteral("Meena"));
 }
 
@@ -296,7 +286,7 @@ void TestFrmPartymaster::findAndFindNext()
     QCOMPARE(shown(), QStringLiteral("ravindra"));
     click("cmdFindNext");
     QCOMPARE(lastMessage(), QStringLiteral("No Record Found"));
-    QCOMPARE(m_prompter.messages.last().title, QStringLiteral("Client Master"));
+    QCOMPARE(m_fixture->messages().last().title, QStringLiteral("Client Master"));
     QCOMPARE(shown(), QString());
     QVERIFY(!button("cmdFindNext")->isEnabled());
 
@@ -306,7 +296,7 @@ void TestFrmPartymaster::findAndFindNext()
     QVERIFY(button("cmdFindNext")->isEnabled());
     box("txtsname")->setText(QStringLiteral("Meena' OR 'x'='x"));
     click("cmdFindFirst");
-    QCOMPARE(m_prompter.messages.size(), 3);
+    QCOMPARE(m_fixture->messages().size(), 3);
     QCOMPARE(shown(), QString());
 
     click("cmdSearch");
@@ -345,7 +335,7 @@ void TestFrmPartymaster::findByMobileAndCode()
     box("txtscode")->setText(code);
     click("cmdFindFirst");
     QCOMPARE(shown(), found);
-    QVERIFY(m_prompter.messages.isEmpty());
+    QVERIFY(m_fixture->messages().isEmpty());
 }
 
 void TestFrmPartymaster::cancelClearsTheBoxes()
@@ -357,7 +347,7 @@ void TestFrmPartymaster::cancelClearsTheBoxes()
     QCOMPARE(shown(), QString());
     QCOMPARE(box("txtcode")->text(), QString());
     QVERIFY(button("cmdAdd")->isEnabled());
-    QCOMPARE(ClientTable(*m_store).all().first().name, QStringLiteral("Ravi Kumar"));
+    QCOMPARE(clients().all().first().name, QStringLiteral("Ravi Kumar"));
 }
 
 QTEST_MAIN(TestFrmPartymaster)

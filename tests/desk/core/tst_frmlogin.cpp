@@ -1,9 +1,5 @@
-#include "Controls.h"
-#include "DeskSession.h"
 #include "ManualTicker.h"
-#include "ScriptedPrompter.h"
-#include "Store.h"
-#include "TestEnvironment.h"
+#include "ScreenFixture.h"
 #include "UserTable.h"
 #include "frmlogin.h"
 #include "mdimain.h"
@@ -41,13 +37,10 @@ private:
     {
         return Control<T>(m_login, QLatin1String(name));
     }
-    void click(const char* name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
+    void click(const char* name) { ClickControl(m_login, QLatin1String(name)); }
     void type(const char* name, const QString& text) { child<QLineEdit>(name)->setText(text); }
 
-    std::unique_ptr<TestEnvironment> m_env;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<DeskSession> m_session;
-    ScriptedPrompter m_prompter;
+    std::unique_ptr<ScreenFixture> m_fixture;
     std::unique_ptr<mdimain> m_main;
     ManualTicker* m_ticker = nullptr;
     QPointer<frmlogin> m_login;
@@ -55,18 +48,17 @@ private:
 
 void TestFrmLogin::init()
 {
-    m_env = std::make_unique<TestEnvironment>();
-    m_store = m_env->openStore();
-    UserTable(*m_store).insert({QStringLiteral("ravi"), QStringLiteral("Secret'1"), QStringLiteral("Y")});
-    m_session = std::make_unique<DeskSession>(*m_store);
+    m_fixture = std::make_unique<ScreenFixture>(QString()); // nobody has signed in yet
+    UserTable(m_fixture->store())
+        .insert({QStringLiteral("ravi"), QStringLiteral("Secret'1"), QStringLiteral("Y")});
     m_ticker = new ManualTicker;
     m_login = new frmlogin(
-        *m_session,
+        m_fixture->session(),
         [this] {
             // A stand-in user screen, so that the entry follows the login's verdict alone.
             ScreenCatalog catalog;
             catalog.add(QStringLiteral("frmUserMaster"), [] { return new QWidget; });
-            m_main = std::make_unique<mdimain>(*m_session, m_prompter, catalog);
+            m_main = std::make_unique<mdimain>(m_fixture->session(), m_fixture->prompter(), catalog);
             return m_main.get();
         },
         m_ticker);
@@ -77,9 +69,7 @@ void TestFrmLogin::cleanup()
 {
     delete m_login;
     m_main.reset();
-    m_session.reset();
-    m_store.reset();
-    m_env.reset();
+    m_fixture.reset();
 }
 
 void TestFrmLogin::startsOnTheLoginPanelWithTheDefaults()
@@ -129,13 +119,13 @@ void TestFrmLogin::login()
         QVERIFY(m_login->isVisible());
         QCOMPARE(child<QLineEdit>("txtusername")->text(), QString());
         QCOMPARE(child<QLineEdit>("txtpassword")->text(), QString());
-        QVERIFY(m_prompter.messages.isEmpty());
+        QVERIFY(m_fixture->messages().isEmpty());
         return;
     }
     QVERIFY(m_main);
     QVERIFY(m_main->isVisible());
     QVERIFY(!m_login->isVisible());
-    QCOMPARE(m_session->CurrentUserName(), name);
+    QCOMPARE(m_fixture->session().CurrentUserName(), name);
     QCOMPARE(m_main->findChild<QAction*>(QStringLiteral("m_mast_user"))->isEnabled(), userMaster);
     QVERIFY(!m_ticker->isActive());
 }
@@ -162,11 +152,11 @@ void TestFrmLogin::timeLimitCountsDownAndEndsTheProgram()
     m_ticker->fire(58);
     QCOMPARE(child<QLabel>("Label4")->text(), QStringLiteral("Time left : \n1"));
     QCOMPARE(ended.count(), 0);
-    QVERIFY(m_store->isOpen());
+    QVERIFY(m_fixture->store().isOpen());
     m_ticker->fire();
     QCOMPARE(ended.count(), 1);
     QCOMPARE(child<QLabel>("Label4")->text(), QStringLiteral("Time left : \n0"));
-    QVERIFY(!m_store->isOpen());
+    QVERIFY(!m_fixture->store().isOpen());
     QVERIFY(!m_login->isVisible());
 }
 
@@ -229,11 +219,11 @@ void TestFrmLogin::changePassword()
     QCOMPARE(child<QWidget>("Frame1")->isVisible(), changed);
     QCOMPARE(child<QWidget>("Frame2")->isVisible(), !changed);
     QCOMPARE(m_ticker->isActive(), changed);
-    const QString stored = UserTable(*m_store).find(QStringLiteral("ravi"))->userpass;
+    const QString stored = UserTable(m_fixture->store()).find(QStringLiteral("ravi"))->userpass;
     QCOMPARE(stored, changed ? newPassword : QStringLiteral("Secret'1"));
     if (!changed)
         QCOMPARE(child<QLineEdit>("txtusername1")->text(), name);
-    QVERIFY(m_prompter.messages.isEmpty());
+    QVERIFY(m_fixture->messages().isEmpty());
 }
 
 void TestFrmLogin::exitClosesTheStoreAndEndsTheProgram()
@@ -241,7 +231,7 @@ void TestFrmLogin::exitClosesTheStoreAndEndsTheProgram()
     QSignalSpy ended(m_login.data(), &frmlogin::programEnded);
     click("cmdexit");
     QCOMPARE(ended.count(), 1);
-    QVERIFY(!m_store->isOpen());
+    QVERIFY(!m_fixture->store().isOpen());
     QVERIFY(!m_main);
 }
 

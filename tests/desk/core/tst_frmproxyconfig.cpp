@@ -1,9 +1,5 @@
-#include "Controls.h"
-#include "DeskSession.h"
 #include "ProxyConfigRow.h"
-#include "ScriptedPrompter.h"
-#include "Store.h"
-#include "TestEnvironment.h"
+#include "ScreenFixture.h"
 #include "frmProxyConfig.h"
 
 #include <QComboBox>
@@ -35,7 +31,7 @@ private Q_SLOTS:
 private:
     void open()
     {
-        m_screen = std::make_unique<frmProxyConfig>(*m_session, m_prompter);
+        m_screen = std::make_unique<frmProxyConfig>(m_fixture->session(), m_fixture->prompter());
         m_screen->show();
     }
     template <typename T>
@@ -44,38 +40,24 @@ private:
         return Control<T>(m_screen.get(), QLatin1String(name));
     }
     QLineEdit* box(const char* name) { return child<QLineEdit>(name); }
-    void click(const char* name)
-    {
-        // A radio button takes clicks on its indicator and caption only, not across its whole width.
-        auto* button = child<QAbstractButton>(name);
-        const QPoint where =
-            qobject_cast<QRadioButton*>(button) ? QPoint(6, button->height() / 2) : button->rect().center();
-        QTest::mouseClick(button, Qt::LeftButton, {}, where);
-    }
-    ProxyConfigRow::Values stored() { return ProxyConfigRow(*m_store).read(); }
+    void click(const char* name) { ClickControl(m_screen.get(), QLatin1String(name)); }
+    ProxyConfigRow config() const { return ProxyConfigRow(m_fixture->store()); }
+    ProxyConfigRow::Values stored() const { return config().read(); }
 
-    std::unique_ptr<TestEnvironment> m_env;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<DeskSession> m_session;
-    ScriptedPrompter m_prompter;
+    std::unique_ptr<ScreenFixture> m_fixture;
     std::unique_ptr<frmProxyConfig> m_screen;
 };
 
 void TestFrmProxyConfig::init()
 {
-    m_env = std::make_unique<TestEnvironment>();
-    m_store = m_env->openStore();
-    m_session = std::make_unique<DeskSession>(*m_store);
-    m_session->LoadStartupSettings();
-    m_prompter.messages.clear();
+    m_fixture = std::make_unique<ScreenFixture>();
+    m_fixture->session().LoadStartupSettings();
 }
 
 void TestFrmProxyConfig::cleanup()
 {
     m_screen.reset();
-    m_session.reset();
-    m_store.reset();
-    m_env.reset();
+    m_fixture.reset();
 }
 
 void TestFrmProxyConfig::opensFromTheStoredRow_data()
@@ -108,7 +90,7 @@ void TestFrmProxyConfig::opensFromTheStoredRow()
     values.inpath = QStringLiteral("/in");
     values.smsuser = QStringLiteral("acct");
     values.kelvraip = QStringLiteral("127.0.0.1");
-    ProxyConfigRow(*m_store).write(values);
+    config().write(values);
     open();
 
     QCOMPARE(child<QRadioButton>("opt_proxy_1")->isChecked(), useChecked);
@@ -205,9 +187,9 @@ void TestFrmProxyConfig::validations()
     box("txtsuperuser")->setText(superUser);
     box("txtinpath")->setText(QStringLiteral("/changed"));
     click("cmdsave");
-    QCOMPARE(m_prompter.messages.size(), 1);
-    QCOMPARE(m_prompter.messages[0].text, message);
-    QCOMPARE(m_prompter.messages[0].title, title);
+    QCOMPARE(m_fixture->messages().size(), 1);
+    QCOMPARE(m_fixture->messages()[0].text, message);
+    QCOMPARE(m_fixture->messages()[0].title, title);
     QCOMPARE(stored().inpath, QString());
 }
 
@@ -219,7 +201,7 @@ void TestFrmProxyConfig::savingWithoutProxyStoresNeutralValues()
     values.serverport = 1080;
     values.proxyver = 5;
     values.username = QStringLiteral("pu");
-    ProxyConfigRow(*m_store).write(values);
+    config().write(values);
     open();
     QCOMPARE(box("txtservername")->text(), QStringLiteral("10.0.0.1"));
     // The boxes still hold the proxy values when the option changes by the keyboard alone.
@@ -232,8 +214,8 @@ void TestFrmProxyConfig::savingWithoutProxyStoresNeutralValues()
     QCOMPARE(saved.serverport, 0);
     QCOMPARE(saved.proxyver, 0);
     QCOMPARE(saved.username, QString());
-    QCOMPARE(m_prompter.messages.last().text, QStringLiteral("Configuration Stored"));
-    QCOMPARE(m_prompter.messages.last().title, QString());
+    QCOMPARE(m_fixture->messages().last().text, QStringLiteral("Configuration Stored"));
+    QCOMPARE(m_fixture->messages().last().title, QString());
     QVERIFY(m_screen->isVisible());
 }
 
@@ -271,7 +253,7 @@ void TestFrmProxyConfig::savingWithProxyStoresEveryColumn()
     QCOMPARE(saved.smspass, QStringLiteral("pass"));
     QCOMPARE(saved.kelvraip, QStringLiteral("127.0.0.1"));
     QCOMPARE(saved.kelvraport, QStringLiteral("8080"));
-    QCOMPARE(m_session->TradeFileType(), QStringLiteral("ORIN"));
+    QCOMPARE(m_fixture->session().TradeFileType(), QStringLiteral("ORIN"));
 
     click("cmdcancel");
     QVERIFY(!m_screen->isVisible());
@@ -282,8 +264,8 @@ void TestFrmProxyConfig::superUserWaitsForTheNextStart()
     open();
     box("txtsuperuser")->setText(QStringLiteral("NEWBOSS"));
     click("cmdsave");
-    QCOMPARE(m_session->SuperUserName(), QStringLiteral("BROKER"));
-    DeskSession nextStart(*m_store);
+    QCOMPARE(m_fixture->session().SuperUserName(), QStringLiteral("BROKER"));
+    DeskSession nextStart(m_fixture->store());
     nextStart.LoadStartupSettings();
     QCOMPARE(nextStart.SuperUserName(), QStringLiteral("NEWBOSS"));
 }
@@ -303,7 +285,7 @@ void TestFrmProxyConfig::unlistedFileTypeIsKeptUnlessAnotherIsPicked()
     QFETCH(QString, saved);
     ProxyConfigRow::Values values = stored();
     values.fileType = QStringLiteral("NEST");
-    ProxyConfigRow(*m_store).write(values);
+    config().write(values);
     open();
     auto* fileTypes = child<QComboBox>("cmbsaudatype");
     QCOMPARE(fileTypes->currentText(), QStringLiteral("NEST"));
@@ -311,7 +293,7 @@ void TestFrmProxyConfig::unlistedFileTypeIsKeptUnlessAnotherIsPicked()
         fileTypes->setCurrentText(picked);
     click("cmdsave");
     QCOMPARE(stored().fileType, saved);
-    QCOMPARE(m_session->TradeFileType(), saved);
+    QCOMPARE(m_fixture->session().TradeFileType(), saved);
 }
 
 QTEST_MAIN(TestFrmProxyConfig)

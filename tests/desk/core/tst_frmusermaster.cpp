@@ -1,7 +1,4 @@
-#include "Controls.h"
-#include "ScriptedPrompter.h"
-#include "Store.h"
-#include "TestEnvironment.h"
+#include "ScreenFixture.h"
 #include "UserTable.h"
 #include "dlgSearch.h"
 #include "frmUserMaster.h"
@@ -37,7 +34,7 @@ private Q_SLOTS:
 private:
     void open()
     {
-        m_screen = std::make_unique<frmUserMaster>(*m_store, m_prompter);
+        m_screen = std::make_unique<frmUserMaster>(m_fixture->store(), m_fixture->prompter());
         m_screen->show();
     }
     template <typename T>
@@ -47,34 +44,27 @@ private:
     }
     QLineEdit* box(const char* name) { return child<QLineEdit>(name); }
     QPushButton* button(const char* name) { return child<QPushButton>(name); }
-    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void click(const char* name) { ClickControl(m_screen.get(), QLatin1String(name)); }
     QString shown() { return box("txtusername")->text(); }
-    QString lastMessage()
-    {
-        return m_prompter.messages.isEmpty() ? QString() : m_prompter.messages.last().text;
-    }
+    QString lastMessage() const { return m_fixture->lastMessageText(); }
+    UserTable users() const { return UserTable(m_fixture->store()); }
 
-    std::unique_ptr<TestEnvironment> m_env;
-    std::unique_ptr<Store> m_store;
-    ScriptedPrompter m_prompter;
+    std::unique_ptr<ScreenFixture> m_fixture;
     std::unique_ptr<frmUserMaster> m_screen;
 };
 
 void TestFrmUserMaster::init()
 {
-    m_env = std::make_unique<TestEnvironment>();
-    m_store = m_env->openStore();
-    UserTable(*m_store).insert({QStringLiteral("bina"), QStringLiteral("b1"), QStringLiteral("Y")});
-    UserTable(*m_store).insert({QStringLiteral("chitra"), QStringLiteral("c1"), QStringLiteral("Y")});
-    m_prompter.messages.clear();
+    m_fixture = std::make_unique<ScreenFixture>();
+    users().insert({QStringLiteral("bina"), QStringLiteral("b1"), QStringLiteral("Y")});
+    users().insert({QStringLiteral("chitra"), QStringLiteral("c1"), QStringLiteral("Y")});
     open();
 }
 
 void TestFrmUserMaster::cleanup()
 {
     m_screen.reset();
-    m_store.reset();
-    m_env.reset();
+    m_fixture.reset();
 }
 
 void TestFrmUserMaster::modesEnableTheirControls()
@@ -101,7 +91,7 @@ void TestFrmUserMaster::modesEnableTheirControls()
     click("cmdCancel");
     QVERIFY(button("cmdAdd")->isEnabled());
     QCOMPARE(shown(), QString()); // no user was shown before Add
-    QVERIFY(UserTable(*m_store).all().size() == 3);
+    QVERIFY(users().all().size() == 3);
 }
 
 void TestFrmUserMaster::navigationWalksTheUsers()
@@ -123,23 +113,23 @@ void TestFrmUserMaster::navigationWalksTheUsers()
     QCOMPARE(shown(), QStringLiteral("admin"));
     click("cmdPrev");
     QCOMPARE(shown(), QStringLiteral("admin"));
-    QVERIFY(m_prompter.messages.isEmpty());
+    QVERIFY(m_fixture->messages().isEmpty());
 }
 
 void TestFrmUserMaster::firstOnAnEmptyTable()
 {
-    m_store->exec(QStringLiteral("DELETE FROM UserMaster"));
+    m_fixture->store().exec(QStringLiteral("DELETE FROM UserMaster"));
     open();
     box("txtusername")->setText(QStringLiteral("left over"));
     click("cmdFirst");
-    QCOMPARE(m_prompter.messages.size(), 1);
-    QCOMPARE(m_prompter.messages[0].text, QStringLiteral("Your are at the begining of File"));
-    QCOMPARE(m_prompter.messages[0].title, QStringLiteral("User Master"));
-    QCOMPARE(m_prompter.messages[0].icon, PromptMessage::Icon::Information);
+    QCOMPARE(m_fixture->messages().size(), 1);
+    QCOMPARE(m_fixture->messages()[0].text, QStringLiteral("Your are at the begining of File"));
+    QCOMPARE(m_fixture->messages()[0].title, QStringLiteral("User Master"));
+    QCOMPARE(m_fixture->messages()[0].icon, PromptMessage::Icon::Information);
     QCOMPARE(shown(), QString());
     click("cmdLast");
     QCOMPARE(shown(), QString());
-    QCOMPARE(m_prompter.messages.size(), 1);
+    QCOMPARE(m_fixture->messages().size(), 1);
 }
 
 void TestFrmUserMaster::addedUsersAreDeletableAndTheScreenStaysReady()
@@ -149,7 +139,7 @@ void TestFrmUserMaster::addedUsersAreDeletableAndTheScreenStaysReady()
     box("txtpassword")->setText(QStringLiteral("d1"));
     click("cmdSave");
     QCOMPARE(lastMessage(), QStringLiteral("Record Successfully Saved"));
-    QCOMPARE(m_prompter.messages.last().title, QStringLiteral("User Master"));
+    QCOMPARE(m_fixture->messages().last().title, QStringLiteral("User Master"));
     QCOMPARE(shown(), QString());
     QCOMPARE(child<QLabel>("lbltodel")->text(), QStringLiteral("Y"));
     QVERIFY(button("cmdSave")->isEnabled());
@@ -158,14 +148,14 @@ void TestFrmUserMaster::addedUsersAreDeletableAndTheScreenStaysReady()
     click("cmdSave");
     click("cmdCancel");
 
-    const auto stored = UserTable(*m_store).find(QStringLiteral("dev'a"));
+    const auto stored = users().find(QStringLiteral("dev'a"));
     QVERIFY(stored);
     QCOMPARE(stored->todel, QStringLiteral("Y"));
     click("cmdLast");
     QCOMPARE(shown(), QStringLiteral("esha"));
-    m_prompter.answerNext(PromptAnswer::Yes);
+    m_fixture->prompter().answerNext(PromptAnswer::Yes);
     click("cmdDelete");
-    QVERIFY(!UserTable(*m_store).find(QStringLiteral("esha")));
+    QVERIFY(!users().find(QStringLiteral("esha")));
     QCOMPARE(shown(), QStringLiteral("dev'a"));
 }
 
@@ -176,11 +166,11 @@ void TestFrmUserMaster::duplicateNameIsRefused()
     box("txtpassword")->setText(QStringLiteral("x"));
     click("cmdSave");
     QCOMPARE(lastMessage(), QStringLiteral("Duplicate User Name"));
-    QCOMPARE(m_prompter.messages.last().icon, PromptMessage::Icon::Information);
-    QCOMPARE(m_prompter.messages.last().title, QStringLiteral("User Master"));
+    QCOMPARE(m_fixture->messages().last().icon, PromptMessage::Icon::Information);
+    QCOMPARE(m_fixture->messages().last().title, QStringLiteral("User Master"));
     QVERIFY(button("cmdSave")->isEnabled());
-    QCOMPARE(UserTable(*m_store).find(QStringLiteral("bina"))->userpass, QStringLiteral("b1"));
-    QCOMPARE(UserTable(*m_store).all().size(), 3);
+    QCOMPARE(users().find(QStringLiteral("bina"))->userpass, QStringLiteral("b1"));
+    QCOMPARE(users().all().size(), 3);
 }
 
 void TestFrmUserMaster::modifyChangesOnlyThePassword()
@@ -197,7 +187,7 @@ void TestFrmUserMaster::modifyChangesOnlyThePassword()
     QCOMPARE(lastMessage(), QStringLiteral("Record Successfully Saved"));
     QVERIFY(button("cmdAdd")->isEnabled());
     QVERIFY(!child<QGroupBox>("Frame1")->isEnabled());
-    QCOMPARE(UserTable(*m_store).find(QStringLiteral("chitra"))->userpass, QStringLiteral("c2"));
+    QCOMPARE(users().find(QStringLiteral("chitra"))->userpass, QStringLiteral("c2"));
     click("cmdPrev");
     click("cmdNext");
     QCOMPARE(box("txtpassword")->text(), QStringLiteral("c2"));
@@ -211,8 +201,8 @@ void TestFrmUserMaster::emptyBoxesStopSave()
     box("txtusername")->clear();
     box("txtpassword")->setText(QStringLiteral("x"));
     click("cmdSave");
-    QVERIFY(m_prompter.messages.isEmpty());
-    QVERIFY(!UserTable(*m_store).find(QStringLiteral("farah")));
+    QVERIFY(m_fixture->messages().isEmpty());
+    QVERIFY(!users().find(QStringLiteral("farah")));
 }
 
 void TestFrmUserMaster::deletion_data()
@@ -242,13 +232,13 @@ void TestFrmUserMaster::deletion()
     for (int i = 0; i < nexts; ++i)
         click("cmdNext");
     const QString user = shown();
-    m_prompter.answerNext(PromptAnswer(answer));
+    m_fixture->prompter().answerNext(PromptAnswer(answer));
     // The protected user's button is disabled; its refusal is checked all the same.
     button("cmdDelete")->setEnabled(true);
     click("cmdDelete");
     QCOMPARE(lastMessage(), message);
-    QCOMPARE(m_prompter.messages.last().title, title);
-    QCOMPARE(UserTable(*m_store).all().size(), deleted ? 2 : 3);
+    QCOMPARE(m_fixture->messages().last().title, title);
+    QCOMPARE(users().all().size(), deleted ? 2 : 3);
     if (deleted)
         QCOMPARE(shown(), QStringLiteral("chitra"));
     else
@@ -278,16 +268,16 @@ void TestFrmUserMaster::deleteAfterCancelActsOnTheStoredUser()
     click("cmdCancel");
     QCOMPARE(shown(), shownAfterCancel);
     QCOMPARE(child<QLabel>("lbltodel")->text(), shownAfterCancel.isEmpty() ? QString() : QStringLiteral("Y"));
-    m_prompter.answerNext(PromptAnswer::Yes);
+    m_fixture->prompter().answerNext(PromptAnswer::Yes);
     button("cmdDelete")->setEnabled(true);
     click("cmdDelete");
     QCOMPARE(lastMessage(), message);
-    QVERIFY(UserTable(*m_store).find(QStringLiteral("admin")));
-    QCOMPARE(bool(UserTable(*m_store).find(QStringLiteral("bina"))), shownAfterCancel.isEmpty());
+    QVERIFY(users().find(QStringLiteral("admin")));
+    QCOMPARE(bool(users().find(QStringLiteral("bina"))), shownAfterCancel.isEmpty());
 
     // The store keeps a protected user whatever a screen asks.
-    QVERIFY(!UserTable(*m_store).remove(QStringLiteral("ADMIN")));
-    QVERIFY(UserTable(*m_store).find(QStringLiteral("admin")));
+    QVERIFY(!users().remove(QStringLiteral("ADMIN")));
+    QVERIFY(users().find(QStringLiteral("admin")));
 }
 
 void TestFrmUserMaster::searchDialogShowsTheChosenUser()
@@ -301,13 +291,13 @@ void TestFrmUserMaster::searchDialogShowsTheChosenUser()
     QCOMPARE(grid->rowCount(), 3);
     grid->selectRow(2);
     QCOMPARE(grid->item(2, 0)->text(), QStringLiteral("chitra"));
-    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OKButton")), Qt::LeftButton);
+    ClickControl(dialog, "OKButton");
     QCOMPARE(shown(), QStringLiteral("chitra"));
     QTRY_VERIFY(!m_screen->findChild<dlgSearch*>());
 
     click("cmdSearch");
     dialog = m_screen->findChild<dlgSearch*>();
-    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CancelButton")), Qt::LeftButton);
+    ClickControl(dialog, "CancelButton");
     QCOMPARE(shown(), QStringLiteral("chitra"));
     click("cmdNext");
     QCOMPARE(shown(), QStringLiteral("chitra")); // the search moved the screen to the last user

@@ -2,6 +2,7 @@
 #include "Store.h"
 #include "StoreBackup.h"
 #include "TestEnvironment.h"
+#include "TestFiles.h"
 #include "UserTable.h"
 
 #include <QDir>
@@ -43,9 +44,7 @@ void TestStoreBackup::backupWhileAnotherProgramWrites()
     QCOMPARE(written, env.path(QStringLiteral("copy")) + backup.extension());
 
     if (TestEnvironment::onPostgres()) {
-        QFile dump(written);
-        QVERIFY(dump.open(QIODevice::ReadOnly));
-        const QByteArray text = dump.readAll();
+        const QByteArray text = ReadFile(written);
         QVERIFY(text.contains("Asha Rao"));
         QVERIFY(text.contains("CREATE TABLE"));
         return;
@@ -75,17 +74,13 @@ void TestStoreBackup::failsWithoutTheDumpProgramOrFolder()
 
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", env.path(QStringLiteral("empty")).toUtf8());
-    QFile old(env.path(QStringLiteral("old")) + backup.extension());
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("kept");
-    old.close();
+    const QString old = env.writeFile(QStringLiteral("old") + backup.extension(), "kept");
     if (TestEnvironment::onPostgres())
         QVERIFY_THROWS_EXCEPTION(StoreError, backup.backup(env.path(QStringLiteral("old"))));
     else
         backup.backup(env.path(QStringLiteral("old"))); // needs no program of its own
     qputenv("PATH", path);
-    QVERIFY(old.open(QIODevice::ReadOnly));
-    QCOMPARE(old.readAll() == "kept", TestEnvironment::onPostgres());
+    QCOMPARE(ReadFile(old) == "kept", TestEnvironment::onPostgres());
 }
 
 QTEST_GUILESS_MAIN(TestStoreBackup)
