@@ -24,19 +24,26 @@ QString insertStatement(const QString& table, qsizetype rows)
 } // namespace
 
 CashTradeTable::CashTradeTable(const Store& store, Kind kind)
+    : CashTradeTable(store, kind == Kind::Bse ? QStringLiteral("bsetrade") : QStringLiteral("nsetrade"),
+                     kind == Kind::Bse ? QStringLiteral("bse_query") : QStringLiteral("nse_query"))
+{
+}
+
+CashTradeTable::CashTradeTable(const Store& store, const QString& tableName, const QString& queryName)
     : m_store(store)
-    , m_kind(kind)
+    , m_tableName(tableName)
+    , m_queryName(queryName)
 {
 }
 
 QString CashTradeTable::tableName() const
 {
-    return m_kind == Kind::Bse ? QStringLiteral("bsetrade") : QStringLiteral("nsetrade");
+    return m_tableName;
 }
 
 QString CashTradeTable::queryName() const
 {
-    return m_kind == Kind::Bse ? QStringLiteral("bse_query") : QStringLiteral("nse_query");
+    return m_queryName;
 }
 
 void CashTradeTable::clear() const

@@ -28,6 +28,8 @@ public:
     enum class Kind { Bse, Nse };
 
     CashTradeTable(const Store& store, Kind kind);
+    /// A staging table of the same columns, and the stored query over it.
+    CashTradeTable(const Store& store, const QString& tableName, const QString& queryName);
 
     /// Deletes every staged trade.
     void clear() const;
@@ -77,5 +79,6 @@ public:
 
 private:
     const Store& m_store;
-    Kind m_kind;
+    QString m_tableName;
+    QString m_queryName;
 };

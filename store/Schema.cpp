@@ -3,6 +3,7 @@
 #include "Store.h"
 
 #include <QSet>
+#include <QSqlRecord>
 
 namespace {
 
@@ -100,9 +101,10 @@ QList<TableDefinition> tables()
          "buyratelen, saleqtystart, saleqtylen, saleratestart, saleratelen"},
         {"bsetrade", "clientcode %CI%, scriptname %CI%, rate %AMOUNT%, qty INTEGER, bs_stat %CI%", {}, {}},
         {"nsetrade", "clientcode %CI%, scriptname %CI%, rate %AMOUNT%, qty INTEGER, bs_stat %CI%", {}, {}},
+        // lineseq: the trade's place in its read, as a table keeps no order of its own.
         {"future",
          "clid %CI%, scriptname %CI%, rate %AMOUNT%, qty INTEGER, bsflag %CI%, fut_month %CI%, opttype %CI%, "
-         "optval %CI%",
+         "optval %CI%, lineseq %BIGINT%",
          {},
          {}},
         {"commodity",
@@ -220,6 +222,19 @@ void widenBatchNumbers(const Store& store, QSet<QString>* existing)
         store.exec(QStringLiteral("ALTER TABLE config ALTER COLUMN batchno TYPE BIGINT"));
 }
 
+// Version 4: staged futures trades keep their place in the read, so that a client's trades come back
+// in file order.
+void numberFutureTrades(const Store& store, const QSet<QString>& existing)
+{
+    if (!existing.contains(QStringLiteral("future")))
+        return;
+    const QSqlRecord columns = store.exec(QStringLiteral("SELECT * FROM future WHERE 1 = 0")).record();
+    // A store marked older than it is may have the column already.
+    if (!columns.contains(QStringLiteral("lineseq")))
+        store.exec(
+            forEngine(QStringLiteral("ALTER TABLE future ADD COLUMN lineseq %BIGINT%"), store.engine()));
+}
+
 } // namespace
 
 void Schema::ensure(const Store& store)
@@ -243,6 +258,8 @@ void Schema::ensure(const Store& store)
                 .arg(kCurrentVersion));
     if (version < 3)
         widenBatchNumbers(store, &existing);
+    if (version < 4)
+        numberFutureTrades(store, existing);
 
     for (const TableDefinition& table : tables()) {
         if (existing.contains(QString::fromLatin1(table.name).toLower()))

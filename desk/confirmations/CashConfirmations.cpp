@@ -1,19 +1,15 @@
 #include "CashConfirmations.h"
 
-#include "CashTradeTable.h"
 #include "ClientTable.h"
 #include "DecimalText.h"
 #include "DeskSession.h"
 #include "Store.h"
+#include "TradeFileLines.h"
 #include "TradeLineSplitter.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QSet>
-#include <QStringDecoder>
 
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -21,61 +17,11 @@ namespace {
 
 // A text passing this length starts the next text of the client.
 constexpr qsizetype kMaximumTextLength = 158;
-constexpr qint64 kReadChunk = 1 << 20;
 // Larger amounts do not fit the staging table's amount column on every engine.
-constexpr qint64 kLargestHundredths = 100'000'000'000'000'000;
 
 enum Position { ClientCode, ScriptName, Rate, Qty, Flag, kPositionCount };
 
 const char* const kPositionNames[kPositionCount] = {"clientcode", "script_name", "rate", "qty", "bs_state"};
-
-QByteArrayView trimmedBytes(QByteArrayView field)
-{
-    qsizetype begin = 0;
-    qsizetype end = field.size();
-    while (begin < end && (field[begin] == ' ' || field[begin] == '\t'))
-        ++begin;
-    while (end > begin && (field[end - 1] == ' ' || field[end - 1] == '\t'))
-        --end;
-    return field.sliced(begin, end - begin);
-}
-
-// A number as the trade files write it: optional sign, digits, optional decimals.
-bool parseNumber(QByteArrayView field, double* value)
-{
-    QByteArrayView text = trimmedBytes(field);
-    if (text.startsWith('+'))
-        text = text.sliced(1);
-    if (text.isEmpty() || !(text[0] == '-' || text[0] == '.' || (text[0] >= '0' && text[0] <= '9')))
-        return false;
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, *value, std::chars_format::fixed);
-    return result.ec == std::errc() && result.ptr == end && std::isfinite(*value);
-}
-
-bool isAscii(QByteArrayView bytes)
-{
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
-// Trade files come from terminals of every age: UTF-8 where it is valid, else Latin-1.
-QString decode(QByteArrayView bytes)
-{
-    if (isAscii(bytes))
-        return QString::fromLatin1(bytes);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(bytes);
-    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
-}
-
-QString foldCode(const QString& code)
-{
-    return code.toCaseFolded();
-}
 
 struct Fragment
 {
@@ -85,13 +31,13 @@ struct Fragment
 
 } // namespace
 
-/// Reads one trade file line by line into the staging writer, following the screen's rules.
-class CashConfirmations::FileReader
+/// Reads the lines of a delimited cash file into the staging writer at the configured positions.
+class CashConfirmations::DelimitedReader : public CashLineReader
 {
 public:
-    FileReader(const CashConfirmations& owner, CashTradeTable::Writer& writer, CashReadReport& report)
-        : m_bse(owner.m_exchange == CashExchange::Bse)
-        , m_splitter(m_bse ? '|' : ',', m_bse ? ',' : '|')
+    DelimitedReader(const CashConfirmations& owner, CashTradeTable::Writer& writer, TradeReadReport& report)
+        : m_kind(owner.m_kind)
+        , m_splitter(m_kind.firstDelimiter, m_kind.secondDelimiter)
         , m_writer(writer)
         , m_report(report)
     {
@@ -101,13 +47,8 @@ public:
         }
     }
 
-    // Returns false when the rest of the file is to be skipped.
-    bool readLine(QByteArrayView line, const QString& file, qint64 lineNumber)
+    bool readLine(QByteArrayView line, const QString& file, qint64 lineNumber) override
     {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.isEmpty())
-            return true;
         // A configured position beyond the last field skips the line, as a short line does.
         if (m_splitter.split(line) < m_needed) {
             ++m_report.skipped;
@@ -115,94 +56,73 @@ public:
         }
         CashTradeRow row;
         const QByteArrayView rateField = m_splitter.field(m_positions[Rate]);
-        // BSE writes the rate in paise.
-        const std::optional<qint64> rate = RoundToHundredths(rateField, m_bse ? -2 : 0);
-        if (!rate || std::abs(*rate) >= kLargestHundredths) {
-            ++m_report.skipped;
-            if (m_bse) {
+        QString why;
+        const std::optional<QString> rate = TradeFields::rate(rateField, m_kind, &why);
+        if (!rate) {
+            if (m_kind.badLine == TradeFileKind::BadLine::EndsTheFile) {
+                ++m_report.skipped;
                 m_report.conversionErrors
                     << QStringLiteral("Type mismatch: the rate \"%1\" on line %2 of %3 is not a "
                                       "number; the rest of the file was not read.")
-                           .arg(decode(rateField), QString::number(lineNumber), file);
+                           .arg(DecodeTradeText(rateField), QString::number(lineNumber), file);
                 return false;
             }
-            problem(file, lineNumber,
-                    QStringLiteral("the rate \"%1\" is not a number").arg(decode(rateField)));
-            return true;
+            return skip(file, lineNumber, why);
         }
-        row.rate = FormatHundredths(*rate);
+        const std::optional<qint32> qty = TradeFields::quantity(m_splitter.field(m_positions[Qty]), &why);
+        if (!qty)
+            return skip(file, lineNumber, why);
+        const std::optional<QString> flag =
+            TradeFields::flag(m_splitter.field(m_positions[Flag]), m_kind, &why);
+        if (!flag)
+            return skip(file, lineNumber, why);
+        row.rate = *rate;
+        row.qty = *qty;
+        row.flag = *flag;
 
-        const QByteArrayView qtyField = m_splitter.field(m_positions[Qty]);
-        double qty = 0;
-        if (!parseNumber(qtyField, &qty) || qty != std::trunc(qty) ||
-            std::abs(qty) > double(std::numeric_limits<qint32>::max())) {
-            ++m_report.skipped;
-            problem(file, lineNumber,
-                    QStringLiteral("the quantity \"%1\" is not a whole number").arg(decode(qtyField)));
-            return true;
-        }
-        row.qty = qint32(qty);
-
-        const QByteArrayView flagField = m_splitter.field(m_positions[Flag]);
-        if (m_bse) {
-            row.flag = decode(flagField);
-        } else {
-            double flag = 0;
-            if (!parseNumber(flagField, &flag)) {
-                ++m_report.skipped;
-                problem(file, lineNumber,
-                        QStringLiteral("the buy/sale flag \"%1\" is not a number").arg(decode(flagField)));
-                return true;
-            }
-            row.flag = flag == 2 ? QStringLiteral("S") : QStringLiteral("B");
-        }
-
-        row.clientCode = decode(m_splitter.field(m_positions[ClientCode])).trimmed();
-        row.scriptName = decode(m_splitter.field(m_positions[ScriptName])).trimmed();
-        row.scriptName.remove(u'\'');
-        if (!m_bse)
-            row.scriptName.remove(u',');
+        row.clientCode = DecodeTradeText(m_splitter.field(m_positions[ClientCode])).trimmed();
+        row.scriptName = DecodeTradeText(m_splitter.field(m_positions[ScriptName]));
+        if (m_kind.scriptNameTrimmed)
+            row.scriptName = row.scriptName.trimmed();
+        for (const QChar removed : m_kind.scriptNameRemoves)
+            row.scriptName.remove(removed);
         m_writer.add(row);
         ++m_report.staged;
         return true;
     }
 
 private:
-    void problem(const QString& file, qint64 lineNumber, const QString& what)
+    bool skip(const QString& file, qint64 lineNumber, const QString& why)
     {
+        ++m_report.skipped;
         m_report.problems << QStringLiteral("%1, line %2: %3; the line was not staged.")
-                                 .arg(file, QString::number(lineNumber), what);
+                                 .arg(file, QString::number(lineNumber), why);
+        return true;
     }
 
-    bool m_bse;
+    const TradeFileKind& m_kind;
     TradeLineSplitter m_splitter;
     CashTradeTable::Writer& m_writer;
-    CashReadReport& m_report;
+    TradeReadReport& m_report;
     int m_positions[kPositionCount] = {};
     int m_needed = 0;
 };
 
+CashConfirmations::CashConfirmations(DeskSession& session, const TradeFileKind& kind)
+    : TradeConfirmations(session, kind)
+{
+}
+
 CashConfirmations::CashConfirmations(DeskSession& session, CashExchange exchange)
-    : m_session(session)
-    , m_exchange(exchange)
+    : CashConfirmations(session,
+                        *TradeFileKind::byCommand(exchange == CashExchange::Bse ? QStringLiteral("bse")
+                                                                                : QStringLiteral("nse")))
 {
-}
-
-QString CashConfirmations::appId() const
-{
-    return m_exchange == CashExchange::Bse ? QStringLiteral("BSE") : QStringLiteral("NSE");
-}
-
-QString CashConfirmations::positionsKey() const
-{
-    return m_exchange == CashExchange::Bse ? QStringLiteral("B") : QStringLiteral("N");
 }
 
 CashTradeTable CashConfirmations::table() const
 {
-    return CashTradeTable(m_session.StoreConnection(), m_exchange == CashExchange::Bse
-                                                           ? CashTradeTable::Kind::Bse
-                                                           : CashTradeTable::Kind::Nse);
+    return CashTradeTable(m_session.StoreConnection(), m_kind.stagingTable, m_kind.storedQuery);
 }
 
 void CashConfirmations::open()
@@ -213,6 +133,11 @@ void CashConfirmations::open()
 
 void CashConfirmations::loadPositions()
 {
+    if (m_kind.positionsTable == TradeFileKind::PositionsTable::BnfOrion) {
+        m_orionPositions = OrionPositions::load(m_session.StoreConnection(), positionsKey());
+        m_positionsLoaded = true;
+        return;
+    }
     const auto row = ColumnPositions(m_session.StoreConnection()).read(positionsKey());
     if (!row)
         throw StoreError(
@@ -228,66 +153,29 @@ void CashConfirmations::loadPositions()
     m_positionsLoaded = true;
 }
 
-CashReadReport CashConfirmations::readFiles(const QStringList& files,
-                                            const std::function<void(qint64 done, qint64 total)>& progress)
+TradeReadReport CashConfirmations::readFiles(const QStringList& files, const Progress& progress)
 {
     if (!m_positionsLoaded)
         loadPositions();
-    qint64 total = 0;
-    for (const QString& file : files)
-        total += QFileInfo(file).size();
-    qint64 done = 0;
 
-    CashReadReport report;
+    TradeReadReport report;
     const Store& store = m_session.StoreConnection();
     const CashTradeTable trades = table();
     Transaction transaction(store, Transaction::Writes::PrivateStaging);
     trades.clear();
     CashTradeTable::Writer writer(trades);
-    FileReader reader(*this, writer, report);
+    std::unique_ptr<CashLineReader> reader;
+    if (m_kind.layout == TradeFileKind::Layout::FixedWidth)
+        reader = makeOrionCashLineReader(m_orionPositions, writer, report);
+    else
+        reader = std::make_unique<DelimitedReader>(*this, writer, report);
 
-    QByteArray buffer;
-    for (const QString& path : files) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            report.problems
-                << QStringLiteral("%1: the file cannot be read (%2).").arg(path, file.errorString());
-            continue;
-        }
-        qint64 lineNumber = 0;
-        bool readOn = true;
-        buffer.clear();
-        while (readOn) {
-            const QByteArray chunk = file.read(kReadChunk);
-            const bool atEnd = chunk.isEmpty();
-            done += chunk.size();
-            buffer += chunk;
-            qsizetype start = 0;
-            while (readOn) {
-                qsizetype newline = buffer.indexOf('\n', start);
-                if (newline < 0) {
-                    if (!atEnd || start == buffer.size())
-                        break;
-                    newline = buffer.size();
-                }
-                readOn = reader.readLine(QByteArrayView(buffer).sliced(start, newline - start), path,
-                                         ++lineNumber);
-                start = std::min(newline + 1, buffer.size());
-            }
-            buffer.remove(0, start);
-            if (progress)
-                progress(done, total);
-            if (atEnd)
-                break;
-        }
-        // The rest of a file after a conversion error is passed over unread, but counted as done.
-        if (!readOn)
-            done += std::max<qint64>(0, file.size() - file.pos());
-    }
+    ReadTradeLines(files, m_kind.skipsFirstLine, progress, report.problems,
+                   [&reader](QByteArrayView line, const QString& file, qint64 lineNumber) {
+                       return reader->readLine(line, file, lineNumber);
+                   });
     writer.flush();
     transaction.commit();
-    if (progress)
-        progress(total, total);
     return report;
 }
 
@@ -296,40 +184,28 @@ QList<QStringList> CashConfirmations::stagedTrades() const
     return table().stagedRows();
 }
 
+QList<QStringList> CashConfirmations::stagedGrid() const
+{
+    QList<QStringList> rows = stagedTrades();
+    for (QStringList& row : rows)
+        row.prepend(QString());
+    return rows;
+}
+
 QList<QStringList> CashConfirmations::summary() const
 {
-    const QList<ClientRow> clients = ClientTable(m_session.StoreConnection()).all();
-    QSet<QString> codes;
-    for (const ClientRow& client : clients)
-        codes.insert(foldCode(client.code));
-    QList<QStringList> rows = table().summaryRows();
-    for (QStringList& row : rows) {
-        const bool missing = !clients.isEmpty() && !codes.contains(foldCode(row.value(0)));
-        row.prepend(missing ? QStringLiteral("Not Found") : QString());
-    }
-    return rows;
+    return markMissingClients(table().summaryRows());
 }
 
 QStringList CashConfirmations::missingClientCodes() const
 {
     // The codes of the staged trades rather than the whole summary: the same codes, far fewer rows.
-    const QList<ClientRow> clients = ClientTable(m_session.StoreConnection()).all();
-    if (clients.isEmpty())
-        return {};
-    QSet<QString> known;
-    for (const ClientRow& client : clients)
-        known.insert(foldCode(client.code));
-    QStringList missing;
-    for (const QString& code : table().clientCodes()) {
-        if (!known.contains(foldCode(code)))
-            missing << code;
-    }
-    return missing;
+    return missingAmong(table().clientCodes());
 }
 
 QList<QueueGridRow> CashConfirmations::generate(const QString& prefix) const
 {
-    const QString head = (m_exchange == CashExchange::Bse ? prefix.trimmed() : prefix) + u' ';
+    const QString head = (m_kind.prefixTrimmed ? prefix.trimmed() : prefix) + u' ';
 
     // One ordered pass over the stored query, rather than one query per client.
     QHash<QString, QList<Fragment>> fragments;
@@ -367,12 +243,12 @@ QList<QueueGridRow> CashConfirmations::generate(const QString& prefix) const
 
 int CashConfirmations::send(const QList<QueueGridRow>& grid)
 {
-    if (m_exchange == CashExchange::Bse)
+    if (m_kind.batch == TradeFileKind::BatchRule::EveryPress)
         m_session.NextBatchNumber();
     QueueBatch batch(m_session);
     for (const QueueGridRow& row : grid) {
         if (!row.mobileNo.isEmpty() && !row.message.isEmpty())
-            batch.AddToQueue(appId(), row.mobileNo, row.message);
+            batch.AddToQueue(m_kind.appId, row.mobileNo, row.message);
     }
     return batch.send();
 }

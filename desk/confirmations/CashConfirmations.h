@@ -1,93 +1,68 @@
 #pragma once
 
+#include "CashTradeTable.h"
 #include "ColumnPositions.h"
+#include "OrionCashLineReader.h"
+#include "TradeConfirmations.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-
-class CashTradeTable;
 class DeskSession;
 
-/// Which cash-market screen: BSE (bar-delimited first, rate in paise) or NSE (comma first, flag 1/2).
+/// The two delimited cash-market kinds by exchange, for callers that name them so.
 enum class CashExchange { Bse, Nse };
 
-/// One row of a screen's message grid: the mobile number and the text.
-struct QueueGridRow
-{
-    QString mobileNo;
-    QString message;
+using CashReadReport = TradeReadReport;
 
-    bool operator==(const QueueGridRow&) const = default;
-};
-
-/// What one "Read File(s)" did, in the words the screens show.
-struct CashReadReport
-{
-    qint64 staged = 0;
-    qint64 skipped = 0;
-    /// BSE: the conversion error of each file whose rest was skipped, one plain message box each.
-    QStringList conversionErrors;
-    /// Lines the reader could not take for another reason (NSE flag not a number, a file that
-    /// cannot be opened), each naming the file and the line number.
-    QStringList problems;
-};
-
-/// The engine of the BSE and NSE cash-market confirmation screens and of `brisant confirm bse|nse`:
-/// reads trade files into the staging table at the configured column positions, shows the staged
-/// trades and the summary, builds one or more texts per client, and queues them.
-class CashConfirmations
+/// The engine of the cash-market screens (BSE and NSE, delimited or in the Orion layout) and of
+/// `brisant confirm bse|nse|orion-bse|orion-nse`: reads trade files into the staging table, shows the
+/// staged trades and the store's summary, builds one or more texts per client from the stored query's
+/// fragments, and queues them.
+class CashConfirmations : public TradeConfirmations
 {
 public:
+    CashConfirmations(DeskSession& session, const TradeFileKind& kind);
     CashConfirmations(DeskSession& session, CashExchange exchange);
 
-    CashExchange exchange() const { return m_exchange; }
-    /// "BSE" or "NSE": the application id given to the queue.
-    QString appId() const;
-    /// "B" or "N": the settings row of the column positions.
-    QString positionsKey() const;
+    /// The application id given to the queue, and the key of the positions' settings row.
+    QString appId() const { return m_kind.appId; }
+    QString positionsKey() const { return m_kind.settingsRow; }
 
-    /// As the screen opens: empties the staging table and loads the column positions.
-    void open();
-    /// Loads the five column positions again (after the settings dialog closes). Throws StoreError
-    /// when the row is missing or a position is empty or negative.
-    void loadPositions();
+    void open() override;
+    /// Throws StoreError when the row is missing or a position is empty or negative.
+    void loadPositions() override;
     const ColumnPositions::Row& positions() const { return m_positions; }
 
-    /// "Read File(s)": empties the staging table, then stages every line of the files in the order
-    /// given, in one transaction. progress is called now and then with the bytes read so far and in
-    /// all; the screens let their window events run there. A store failure rolls the whole read back
-    /// (the staging table keeps what it held) and throws StoreError.
-    CashReadReport readFiles(const QStringList& files,
-                             const std::function<void(qint64 done, qint64 total)>& progress = {});
+    /// Kinds whose conversion error ends a file report it in conversionErrors, one box each.
+    TradeReadReport readFiles(const QStringList& files, const Progress& progress = {}) override;
 
-    /// The staged trades as msf1 shows them (without its empty first column): client code, script
-    /// name, rate, quantity, buy/sale; ordered by client code, script name and buy/sale.
+    /// The staged trades: client code, script name, rate, quantity, buy/sale; ordered by client code,
+    /// script name and buy/sale.
     QList<QStringList> stagedTrades() const;
+    /// The same behind msf1's empty first column.
+    QList<QStringList> stagedGrid() const override;
     /// The summary as msf2 shows it: the client-master mark ("" or "Not Found"; none marked when the
     /// client master is empty) followed by every column of the stored query, by client code.
-    QList<QStringList> summary() const;
-    /// The client codes of the summary marked "Not Found".
-    QStringList missingClientCodes() const;
+    QList<QStringList> summary() const override;
+    QStringList missingClientCodes() const override;
 
-    /// "Generate Message": the texts of every client of the client master, in its order: the prefix
-    /// (trimmed for BSE, as typed for NSE), a blank, the client code, a colon and the fragments joined
-    /// by commas, a new text started before one would pass 158 characters.
-    QList<QueueGridRow> generate(const QString& prefix) const;
+    /// The texts of every client of the client master, in its order: the prefix (trimmed where the
+    /// kind says so), a blank, the client code, a colon and the fragments joined by commas, a new text
+    /// started before one would pass 158 characters. Codes are matched to the client master trimmed,
+    /// letter case ignored.
+    QList<QueueGridRow> generate(const QString& prefix) const override;
 
-    /// "Send Message": BSE takes a new batch number first (every press, even with nothing to send),
-    /// NSE keeps the last one taken; queues every row whose number and text are both non-empty.
-    /// Returns how many were queued.
-    int send(const QList<QueueGridRow>& grid);
+    /// Takes a new batch number first where the kind does so on every press (even with nothing to
+    /// send), else keeps the last one taken.
+    int send(const QList<QueueGridRow>& grid) override;
 
 private:
-    class FileReader;
+    class DelimitedReader;
     CashTradeTable table() const;
 
-    DeskSession& m_session;
-    CashExchange m_exchange;
     ColumnPositions::Row m_positions{};
+    OrionPositions m_orionPositions;
     bool m_positionsLoaded = false;
 };

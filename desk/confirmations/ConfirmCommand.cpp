@@ -1,8 +1,8 @@
 #include "ConfirmCommand.h"
 
-#include "CashConfirmations.h"
 #include "DeskSession.h"
 #include "Store.h"
+#include "TradeConfirmations.h"
 #include "TradeFileList.h"
 #include "UserTable.h"
 
@@ -10,8 +10,10 @@
 
 namespace {
 
-// The kinds of trade file that have an engine so far; the others follow with their screens.
-const QStringList kBuiltKinds = {QStringLiteral("bse"), QStringLiteral("nse")};
+QString builtKinds()
+{
+    return TradeFileKind::builtCommands().join(QStringLiteral(", "));
+}
 
 } // namespace
 
@@ -26,9 +28,8 @@ void ConfirmCommand::configure(QCommandLineParser& parser) const
                       QStringLiteral("the desk user stamped on queued messages (admin)"),
                       QStringLiteral("NAME"), QStringLiteral("admin")});
     parser.addOption({QStringLiteral("send"), QStringLiteral("queue the messages (\"Send Message\")")});
-    parser.addPositionalArgument(
-        QStringLiteral("KIND"),
-        QStringLiteral("the kind of trade file: %1").arg(kBuiltKinds.join(QStringLiteral(", "))));
+    parser.addPositionalArgument(QStringLiteral("KIND"),
+                                 QStringLiteral("the kind of trade file: %1").arg(builtKinds()));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("trade files, read in this order"),
                                  QStringLiteral("FILE..."));
 }
@@ -62,13 +63,14 @@ int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& contex
 {
     const QStringList arguments = parser.positionalArguments();
     if (arguments.isEmpty())
-        throw UsageError(QStringLiteral("confirm needs the kind of trade file: %1")
-                             .arg(kBuiltKinds.join(QStringLiteral(", "))));
+        throw UsageError(QStringLiteral("confirm needs the kind of trade file: %1").arg(builtKinds()));
     const QString kind = arguments.first();
-    if (!kBuiltKinds.contains(kind))
+    const TradeFileKind* description = TradeFileKind::byCommand(kind);
+    if (!description || !description->built)
         throw UsageError(QStringLiteral("confirm %1 is not available; the kinds available are %2")
-                             .arg(kind, kBuiltKinds.join(QStringLiteral(", "))));
-    if (parser.isSet(QStringLiteral("layout")))
+                             .arg(kind, builtKinds()));
+    if (parser.isSet(QStringLiteral("layout")) &&
+        description->messages != TradeFileKind::MessageSource::NetPositions)
         throw UsageError(QStringLiteral("--layout is for netpos only"));
     const QStringList files = arguments.mid(1);
     if (files.isEmpty())
@@ -92,23 +94,23 @@ int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& contex
     DeskSession session(store);
     session.LoadStartupSettings();
     session.setCurrentUserName(user);
-    CashConfirmations engine(session, kind == QLatin1String("bse") ? CashExchange::Bse : CashExchange::Nse);
-    engine.loadPositions();
+    const std::unique_ptr<TradeConfirmations> engine = TradeConfirmations::create(session, *description);
+    engine->loadPositions();
 
     QTextStream& err = context.err();
     TradeFileList listed;
     for (const QString& file : listed.add(files))
         err << TradeFileList::alreadyListedText(file) << Qt::endl;
-    const CashReadReport report = engine.readFiles(listed.files());
+    const TradeReadReport report = engine->readFiles(listed.files());
     for (const QString& error : report.conversionErrors)
         err << error << Qt::endl;
     for (const QString& problem : report.problems)
         err << problem << Qt::endl;
-    for (const QString& code : engine.missingClientCodes())
+    for (const QString& code : engine->missingClientCodes())
         err << QStringLiteral("Not Found: %1").arg(code) << Qt::endl;
 
     // The screen's Prefix box holds no more than this; the command gives the texts the screen would.
-    constexpr qsizetype kPrefixLength = 60;
+    const qsizetype kPrefixLength = description->prefixLimit;
     QString prefix = parser.value(QStringLiteral("prefix"));
     if (prefix.size() > kPrefixLength) {
         prefix.truncate(kPrefixLength);
@@ -116,14 +118,14 @@ int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& contex
                    .arg(kPrefixLength)
             << Qt::endl;
     }
-    const QList<QueueGridRow> grid = engine.generate(prefix);
+    const QList<QueueGridRow> grid = engine->generate(prefix);
     QTextStream& out = context.out();
     for (const QueueGridRow& row : grid)
         out << escapeText(row.mobileNo) << u'\t' << escapeText(row.message) << u'\n';
     out.flush();
 
     if (parser.isSet(QStringLiteral("send"))) {
-        engine.send(grid);
+        engine->send(grid);
         err << QStringLiteral("Message has been sent in Queue") << Qt::endl;
     }
     return 0;

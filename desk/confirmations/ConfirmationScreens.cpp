@@ -1,13 +1,14 @@
 #include "ConfirmationScreens.h"
 
 #include "ScreenCatalog.h"
-#include "frmBseParse.h"
-#include "frmnseparse.h"
+#include "TradeScreen.h"
 
 void addConfirmationScreens(ScreenCatalog& catalog, DeskSession& session, Prompter& prompter)
 {
-    catalog.add(QStringLiteral("frmBseParse"),
-                [&session, &prompter] { return new frmBseParse(session, prompter); });
-    catalog.add(QStringLiteral("frmnseparse"),
-                [&session, &prompter] { return new frmnseparse(session, prompter); });
+    // Every kind of trade file that can be read has its screen.
+    for (const TradeFileKind& kind : TradeFileKind::all()) {
+        if (kind.built)
+            catalog.add(kind.screen,
+                        [&kind, &session, &prompter] { return new TradeScreen(kind, session, prompter); });
+    }
 }

@@ -1,4 +1,4 @@
-#include "CashTradeScreen.h"
+#include "TradeScreen.h"
 
 #include "TextGrid.h"
 
@@ -7,7 +7,10 @@
 #include "Prompter.h"
 #include "Store.h"
 #include "dlgbseconfig.h"
+#include "dlgfutconfig.h"
 #include "dlgnseconfig.h"
+#include "dlgorinbse.h"
+#include "dlgorinnse.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -26,14 +29,6 @@
 
 namespace {
 
-const QString kMsf1Format = QStringLiteral("       |  Client Code        | Script Name                | Rate "
-                                           "               | Qty           |   Buy / Sale");
-const QString kMsf2BseFormat =
-    QStringLiteral("                         |  Client Code        | Script Name         "
-                   "       | Amount    |   Buy / Sale | Count      |  Avg. Rate");
-const QString kMsf2NseFormat =
-    QStringLiteral("                     |  Client Code        | Script Name           "
-                   "     | Amount    |   Buy / Sale | Count       | Avg Rate   ");
 const QString kMsfMessageFormat =
     QStringLiteral("*   | Mobile No.      | Message") + QString(90, QLatin1Char(' '));
 // Generate Message starts a new text before one would pass this length; the screen opens wide
@@ -57,17 +52,20 @@ TextGrid* makeGrid(QWidget* parent, const char* name, const QString& format)
 
 } // namespace
 
-CashTradeScreen::CashTradeScreen(const char* name, const QString& caption, DeskSession& session,
-                                 Prompter& prompter, CashExchange exchange, QWidget* parent)
+TradeScreen::TradeScreen(const TradeFileKind& kind, DeskSession& session, Prompter& prompter, QWidget* parent)
     : QWidget(parent)
     , m_session(session)
     , m_prompter(prompter)
-    , m_engine(session, exchange)
+    , m_kind(kind)
+    , m_engine(TradeConfirmations::create(session, kind))
 {
-    setObjectName(QLatin1String(name));
-    setWindowTitle(caption);
+    setObjectName(kind.screen);
+    setWindowTitle(kind.caption);
+    if (!m_engine)
+        qFatal("no engine reads %s files", qPrintable(kind.command));
 
-    List1 = new TradeFileListBox(m_prompter, this);
+    List1 = new TradeFileListBox(m_prompter, this,
+                                 kind.fileListClick == TradeFileKind::FileListClick::SingleRemoves);
     List1->setObjectName(QStringLiteral("List1"));
     auto* lblfiles = new QLabel(QStringLiteral("File Name(s) :"), this);
     lblfiles->setBuddy(List1);
@@ -84,13 +82,15 @@ CashTradeScreen::CashTradeScreen(const char* name, const QString& caption, DeskS
 
     SSTab1 = new QTabWidget(this);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    msf1 = makeGrid(SSTab1, "msf1", kMsf1Format);
-    msf2 = makeGrid(SSTab1, "msf2", exchange == CashExchange::Bse ? kMsf2BseFormat : kMsf2NseFormat);
+    msf1 = makeGrid(SSTab1, "msf1", kind.stagedGridFormat);
     msfmessage = makeGrid(SSTab1, "msfmessage", kMsfMessageFormat);
     msfmessage->reserveCharacters(2, kLongestText);
     SSTab1->addTab(msf1, QStringLiteral("Transaction Wise Data"));
-    SSTab1->addTab(msf2, QStringLiteral("Summarized Data"));
-    SSTab1->addTab(msfmessage, QStringLiteral("Message"));
+    if (kind.hasSummary) {
+        msf2 = makeGrid(SSTab1, "msf2", kind.summaryGridFormat);
+        SSTab1->addTab(msf2, QStringLiteral("Summarized Data"));
+    }
+    SSTab1->addTab(msfmessage, kind.messagesTab);
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -118,25 +118,27 @@ CashTradeScreen::CashTradeScreen(const char* name, const QString& caption, DeskS
     layout->addWidget(SSTab1, 1);
     layout->addWidget(ProgressBar1);
 
-    connect(cmdbrow, &QPushButton::clicked, this, &CashTradeScreen::browse);
-    connect(cmdReadFile, &QPushButton::clicked, this, &CashTradeScreen::readFiles);
-    connect(cmdGenMessage, &QPushButton::clicked, this, &CashTradeScreen::generateMessages);
-    connect(cmdSendMessage, &QPushButton::clicked, this, &CashTradeScreen::sendMessages);
-    connect(cmdConfigure, &QPushButton::clicked, this, &CashTradeScreen::configure);
+    connect(cmdbrow, &QPushButton::clicked, this, &TradeScreen::browse);
+    connect(cmdReadFile, &QPushButton::clicked, this, &TradeScreen::readFiles);
+    connect(cmdGenMessage, &QPushButton::clicked, this, &TradeScreen::generateMessages);
+    connect(cmdSendMessage, &QPushButton::clicked, this, &TradeScreen::sendMessages);
+    connect(cmdConfigure, &QPushButton::clicked, this, &TradeScreen::configure);
 
     try {
-        m_engine.open();
+        m_engine->open();
     } catch (const StoreError& error) {
         reportStoreError(error.message());
     }
 }
 
-void CashTradeScreen::GetFiles(const QStringList& files)
+TradeScreen::~TradeScreen() = default;
+
+void TradeScreen::GetFiles(const QStringList& files)
 {
     List1->addFiles(files);
 }
 
-void CashTradeScreen::closeEvent(QCloseEvent* event)
+void TradeScreen::closeEvent(QCloseEvent* event)
 {
     // A read lets window events run; the screen must outlive it.
     if (m_busy)
@@ -145,7 +147,7 @@ void CashTradeScreen::closeEvent(QCloseEvent* event)
         event->accept();
 }
 
-void CashTradeScreen::browse()
+void TradeScreen::browse()
 {
     auto* dialog = new dlgFileBrowse(m_prompter, window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -156,16 +158,17 @@ void CashTradeScreen::browse()
     dialog->show();
 }
 
-void CashTradeScreen::readFiles()
+void TradeScreen::readFiles()
 {
     const QStringList files = List1->files();
     msf1->clearRows();
-    msf2->clearRows();
+    if (msf2)
+        msf2->clearRows();
 
     setBusy(true);
-    CashReadReport report;
+    TradeReadReport report;
     try {
-        report = m_engine.readFiles(files, [this](qint64 done, qint64 total) {
+        report = m_engine->readFiles(files, [this](qint64 done, qint64 total) {
             ProgressBar1->setValue(total > 0 ? int(std::min<qint64>(done, total) * 1000 / total) : 0);
             QCoreApplication::processEvents();
         });
@@ -178,35 +181,37 @@ void CashTradeScreen::readFiles()
     }
     setBusy(false);
 
-    List1->clearFiles();
+    if (m_kind.readEmptiesFileList)
+        List1->clearFiles();
     showStaged();
     for (const QString& error : std::as_const(report.conversionErrors))
-        m_prompter.message({error, QString(), PromptMessage::Icon::None, PromptMessage::Buttons::Ok});
+        m_prompter.message(
+            {error, m_kind.conversionErrorTitle,
+             m_kind.conversionErrorCritical ? PromptMessage::Icon::Critical : PromptMessage::Icon::None,
+             PromptMessage::Buttons::Ok});
     if (!report.problems.isEmpty()) {
         m_prompter.message({QStringLiteral("These lines could not be read:\n") + report.problems.join(u'\n'),
                             windowTitle(), PromptMessage::Icon::Warning, PromptMessage::Buttons::Ok});
     }
 }
 
-void CashTradeScreen::showStaged(bool reportFailure)
+void TradeScreen::showStaged(bool reportFailure)
 {
     try {
-        QList<QStringList> trades = m_engine.stagedTrades();
-        for (QStringList& trade : trades)
-            trade.prepend(QString());
-        msf1->setRows(std::move(trades));
-        msf2->setRows(m_engine.summary());
+        msf1->setRows(m_engine->stagedGrid());
+        if (msf2)
+            msf2->setRows(m_engine->summary());
     } catch (const StoreError& error) {
         if (reportFailure)
             reportStoreError(error.message());
     }
 }
 
-void CashTradeScreen::generateMessages()
+void TradeScreen::generateMessages()
 {
     msfmessage->clearRows();
     try {
-        const QList<QueueGridRow> messages = m_engine.generate(txtprefix->text());
+        const QList<QueueGridRow> messages = m_engine->generate(txtprefix->text());
         QList<QStringList> rows;
         rows.reserve(messages.size());
         for (const QueueGridRow& message : messages)
@@ -217,13 +222,13 @@ void CashTradeScreen::generateMessages()
     }
 }
 
-void CashTradeScreen::sendMessages()
+void TradeScreen::sendMessages()
 {
     QList<QueueGridRow> rows;
     for (int row = 0; row < msfmessage->rowCount(); ++row)
         rows.append({msfmessage->text(row, 1), msfmessage->text(row, 2)});
     try {
-        m_engine.send(rows);
+        m_engine->send(rows);
     } catch (const QueueWriteError& error) {
         // The messages before the failure stay queued; a second press would queue them again.
         reportStoreError(QStringLiteral("%1\n\n%2 message(s) were queued before the failure.")
@@ -238,19 +243,27 @@ void CashTradeScreen::sendMessages()
                         PromptMessage::Icon::None, PromptMessage::Buttons::Ok});
 }
 
-void CashTradeScreen::configure()
+void TradeScreen::configure()
 {
     Store& store = m_session.StoreConnection();
     QDialog* dialog = nullptr;
-    if (m_engine.exchange() == CashExchange::Bse)
+    if (m_kind.settingsDialog == QLatin1String("dlgbseconfig"))
         dialog = new dlgbseconfig(store, m_prompter, window());
-    else
+    else if (m_kind.settingsDialog == QLatin1String("dlgnseconfig"))
         dialog = new dlgnseconfig(store, m_prompter, window());
+    else if (m_kind.settingsDialog == QLatin1String("dlgfutconfig"))
+        dialog = new dlgfutconfig(store, m_prompter, window());
+    else if (m_kind.settingsDialog == QLatin1String("dlgorinbse"))
+        dialog = new dlgorinbse(store, m_prompter, window());
+    else if (m_kind.settingsDialog == QLatin1String("dlgorinnse"))
+        dialog = new dlgorinnse(store, m_prompter, window());
+    if (!dialog)
+        return;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::ApplicationModal);
     connect(dialog, &QDialog::finished, this, [this] {
         try {
-            m_engine.loadPositions();
+            m_engine->loadPositions();
         } catch (const StoreError& error) {
             reportStoreError(error.message());
         }
@@ -258,7 +271,7 @@ void CashTradeScreen::configure()
     dialog->show();
 }
 
-void CashTradeScreen::setBusy(bool busy)
+void TradeScreen::setBusy(bool busy)
 {
     m_busy = busy;
     const std::initializer_list<QWidget*> controls = {List1,         cmdbrow,        cmdReadFile, txtprefix,
@@ -269,7 +282,7 @@ void CashTradeScreen::setBusy(bool busy)
     ProgressBar1->setVisible(busy);
 }
 
-void CashTradeScreen::reportStoreError(const QString& message)
+void TradeScreen::reportStoreError(const QString& message)
 {
     m_prompter.message({message, windowTitle(), PromptMessage::Icon::Critical, PromptMessage::Buttons::Ok});
 }

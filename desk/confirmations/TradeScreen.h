@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CashConfirmations.h"
+#include "TradeConfirmations.h"
 #include "dlgFileBrowse.h"
 
 #include <QWidget>
@@ -13,9 +13,10 @@ class QPushButton;
 class QTabWidget;
 class TextGrid;
 
-/// The cash-market trade screen of one exchange: picks trade files, reads them into staging, shows
-/// the staged trades and the summary, and generates and queues one or more texts per client.
-class CashTradeScreen : public QWidget, public FileTarget
+/// The screen of one kind of trade file: picks trade files, reads them into staging, shows the staged
+/// trades (and the store's summary where the kind has one), and generates and queues one or more texts
+/// per client. What differs between kinds comes from their description.
+class TradeScreen : public QWidget, public FileTarget
 {
     Q_OBJECT
 
@@ -23,10 +24,11 @@ public:
     /// Appends the files to List1, passing over (and naming) those already listed.
     void GetFiles(const QStringList& files) override;
 
-protected:
-    CashTradeScreen(const char* name, const QString& caption, DeskSession& session, Prompter& prompter,
-                    CashExchange exchange, QWidget* parent);
+    TradeScreen(const TradeFileKind& kind, DeskSession& session, Prompter& prompter,
+                QWidget* parent = nullptr);
+    ~TradeScreen() override;
 
+protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -42,7 +44,8 @@ private:
 
     DeskSession& m_session;
     Prompter& m_prompter;
-    CashConfirmations m_engine;
+    const TradeFileKind& m_kind;
+    std::unique_ptr<TradeConfirmations> m_engine;
     bool m_busy = false;
 
     TradeFileListBox* List1;
@@ -54,7 +57,11 @@ private:
     QPushButton* cmdConfigure;
     QTabWidget* SSTab1;
     TextGrid* msf1;
-    TextGrid* msf2;
+    /// Only where the kind has a summary.
+    TextGrid* msf2 = nullptr;
     TextGrid* msfmessage;
     QProgressBar* ProgressBar1;
 };
+
+/// The cash-market screens were the first built on it.
+using CashTradeScreen = TradeScreen;

@@ -30,14 +30,18 @@ QListWidget* makeList(QWidget* parent, const char* name)
 
 } // namespace
 
-TradeFileListBox::TradeFileListBox(Prompter& prompter, QWidget* parent)
+TradeFileListBox::TradeFileListBox(Prompter& prompter, QWidget* parent, bool singleClickRemoves)
     : QListWidget(parent)
     , m_prompter(prompter)
 {
-    connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    const auto remove = [this](QListWidgetItem* item) {
         m_list.removeAt(row(item));
         delete item;
-    });
+    };
+    if (singleClickRemoves)
+        connect(this, &QListWidget::itemClicked, this, remove);
+    else
+        connect(this, &QListWidget::itemDoubleClicked, this, remove);
 }
 
 void TradeFileListBox::addFiles(const QStringList& files)

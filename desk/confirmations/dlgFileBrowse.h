@@ -20,8 +20,9 @@ class TradeFileListBox : public QListWidget
     Q_OBJECT
 
 public:
-    /// The messages are titled as the parent window.
-    TradeFileListBox(Prompter& prompter, QWidget* parent);
+    /// The messages are titled as the parent window. An entry is removed by a double click, or by a
+    /// single one where the screen says so.
+    TradeFileListBox(Prompter& prompter, QWidget* parent, bool singleClickRemoves = false);
 
     /// Appends the files not listed yet; says which were.
     void addFiles(const QStringList& files);

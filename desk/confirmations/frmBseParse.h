@@ -1,16 +1,15 @@
 #pragma once
 
-#include "CashTradeScreen.h"
+#include "TradeScreen.h"
 
 /// The BSE cash-market trade screen.
-class frmBseParse : public CashTradeScreen
+class frmBseParse : public TradeScreen
 {
     Q_OBJECT
 
 public:
     frmBseParse(DeskSession& session, Prompter& prompter, QWidget* parent = nullptr)
-        : CashTradeScreen("frmBseParse", QStringLiteral("BSE Trade Parser"), session, prompter,
-                          CashExchange::Bse, parent)
+        : TradeScreen(*TradeFileKind::byScreen(QStringLiteral("frmBseParse")), session, prompter, parent)
     {
     }
 };

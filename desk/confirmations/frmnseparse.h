@@ -1,16 +1,15 @@
 #pragma once
 
-#include "CashTradeScreen.h"
+#include "TradeScreen.h"
 
 /// The NSE cash-market trade screen.
-class frmnseparse : public CashTradeScreen
+class frmnseparse : public TradeScreen
 {
     Q_OBJECT
 
 public:
     frmnseparse(DeskSession& session, Prompter& prompter, QWidget* parent = nullptr)
-        : CashTradeScreen("frmnseparse", QStringLiteral("NSE Trade Parser"), session, prompter,
-                          CashExchange::Nse, parent)
+        : TradeScreen(*TradeFileKind::byScreen(QStringLiteral("frmnseparse")), session, prompter, parent)
     {
     }
 };

@@ -1,6 +1,9 @@
 #include "DecimalText.h"
 
+#include <QLocale>
 #include <QVarLengthArray>
+
+#include <algorithm>
 
 namespace {
 
@@ -28,7 +31,7 @@ bool isDigit(char16_t c)
 }
 
 template <typename View>
-std::optional<qint64> roundToHundredths(View text, int pointShift)
+std::optional<qint64> roundToHundredths(View text, int pointShift, Rounding rounding)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -70,21 +73,30 @@ std::optional<qint64> roundToHundredths(View text, int pointShift)
     qint64 hundredths = 0;
     for (qsizetype i = first; i < point + 2; ++i)
         hundredths = hundredths * 10 + digit(i);
-    if (digit(point + 2) >= 5)
+    const qint64 next = digit(point + 2);
+    bool up = next >= 5;
+    if (rounding == Rounding::HalfToEven && next == 5) {
+        // A tie only when every digit after the five is zero.
+        bool beyond = false;
+        for (qsizetype i = point + 3; i < digits.size() && !beyond; ++i)
+            beyond = digit(i) != 0;
+        up = beyond || hundredths % 2 != 0;
+    }
+    if (up)
         ++hundredths;
     return negative ? -hundredths : hundredths;
 }
 
 } // namespace
 
-std::optional<qint64> RoundToHundredths(QByteArrayView text, int pointShift)
+std::optional<qint64> RoundToHundredths(QByteArrayView text, int pointShift, Rounding rounding)
 {
-    return roundToHundredths(text, pointShift);
+    return roundToHundredths(text, pointShift, rounding);
 }
 
-std::optional<qint64> RoundToHundredths(QStringView text, int pointShift)
+std::optional<qint64> RoundToHundredths(QStringView text, int pointShift, Rounding rounding)
 {
-    return roundToHundredths(text, pointShift);
+    return roundToHundredths(text, pointShift, rounding);
 }
 
 QString FormatHundredths(qint64 hundredths)
@@ -94,4 +106,176 @@ QString FormatHundredths(qint64 hundredths)
     QString text =
         QString::number(magnitude / 100) + u'.' + QString::number(magnitude % 100).rightJustified(2, u'0');
     return negative ? u'-' + text : text;
+}
+
+QString ShortestHundredths(qint64 hundredths)
+{
+    QString text = FormatHundredths(hundredths);
+    while (text.endsWith(u'0'))
+        text.chop(1);
+    if (text.endsWith(u'.'))
+        text.chop(1);
+    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
+}
+
+namespace {
+
+template <typename View>
+std::optional<double> numericValue(View text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(unit(text[begin])))
+        ++begin;
+    while (end > begin && isBlank(unit(text[end - 1])))
+        --end;
+    QByteArray plain;
+    plain.reserve(end - begin);
+    bool digits = false;
+    bool point = false;
+    for (qsizetype i = begin; i < end; ++i) {
+        const char16_t c = unit(text[i]);
+        if (i == begin && (c == u'+' || c == u'-')) {
+            if (c == u'-')
+                plain += '-';
+        } else if (isDigit(c)) {
+            digits = true;
+            plain += char(c);
+        } else if (c == u'.' && !point) {
+            point = true;
+            plain += '.';
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits)
+        return std::nullopt;
+    bool ok = false;
+    const double value = plain.toDouble(&ok);
+    return ok ? std::optional<double>(value) : std::nullopt;
+}
+
+} // namespace
+
+std::optional<double> NumericValue(QByteArrayView text)
+{
+    return numericValue(text);
+}
+
+std::optional<double> NumericValue(QStringView text)
+{
+    return numericValue(text);
+}
+
+QString NumberAtStart(QStringView text)
+{
+    qsizetype i = 0;
+    const auto skipBlanks = [&] {
+        while (i < text.size() && (isBlank(text[i].unicode()) || text[i] == u'\n' || text[i] == u'\r'))
+            ++i;
+    };
+    QString mantissa;
+    skipBlanks();
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    bool point = false;
+    bool digits = false;
+    for (;; ++i) {
+        skipBlanks();
+        if (i >= text.size())
+            break;
+        const char16_t c = text[i].unicode();
+        if (isDigit(c)) {
+            mantissa += QChar(c);
+            digits = true;
+        } else if (c == u'.' && !point) {
+            mantissa += u'.';
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!digits)
+        return QStringLiteral("0");
+
+    // An exponent moves the decimal point; without digits after it, it is not part of the number.
+    int exponent = 0;
+    if (i < text.size() && QStringLiteral("eEdD").contains(text[i])) {
+        qsizetype j = i + 1;
+        const auto skip = [&] {
+            while (j < text.size() && isBlank(text[j].unicode()))
+                ++j;
+        };
+        skip();
+        bool negativeExponent = false;
+        if (j < text.size() && (text[j] == u'+' || text[j] == u'-'))
+            negativeExponent = text[j++] == u'-';
+        long long value = 0;
+        bool any = false;
+        for (skip(); j < text.size() && isDigit(text[j].unicode()); ++j, skip()) {
+            value = std::min<long long>(value * 10 + (text[j].unicode() - u'0'), 400);
+            any = true;
+        }
+        if (any)
+            exponent = int(negativeExponent ? -value : value);
+    }
+
+    qsizetype pointAt = mantissa.indexOf(u'.');
+    if (pointAt < 0)
+        pointAt = mantissa.size();
+    else
+        mantissa.remove(pointAt, 1);
+    pointAt += exponent;
+    if (pointAt <= 0) {
+        mantissa = QString(-pointAt + 1, u'0') + mantissa;
+        pointAt = 1;
+    } else if (pointAt > mantissa.size()) {
+        mantissa += QString(pointAt - mantissa.size(), u'0');
+    }
+    QString number = mantissa.left(pointAt) + u'.' + mantissa.mid(pointAt);
+    return ShortestDecimal(negative ? u'-' + number : number);
+}
+
+QString ShortestDecimal(double value)
+{
+    if (value == 0)
+        return QStringLiteral("0");
+    return QString::number(value, 'f', QLocale::FloatingPointShortest);
+}
+
+QString ShortestDecimal(QStringView decimalText)
+{
+    QStringView text = decimalText.trimmed();
+    bool negative = false;
+    if (!text.isEmpty() && (text[0] == u'+' || text[0] == u'-')) {
+        negative = text[0] == u'-';
+        text = text.sliced(1);
+    }
+    qsizetype point = -1;
+    bool digits = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (isDigit(text[i].unicode()))
+            digits = true;
+        else if (text[i] == u'.' && point < 0)
+            point = i;
+        else
+            return decimalText.toString();
+    }
+    if (!digits)
+        return decimalText.toString();
+    QStringView whole = point < 0 ? text : text.first(point);
+    QStringView fraction = point < 0 ? QStringView() : text.sliced(point + 1);
+    while (whole.size() > 1 && whole[0] == u'0')
+        whole = whole.sliced(1);
+    while (!fraction.isEmpty() && fraction.back() == u'0')
+        fraction.chop(1);
+    QString result = whole.isEmpty() ? QStringLiteral("0") : whole.toString();
+    if (!fraction.isEmpty())
+        result += u'.' + fraction.toString();
+    if (negative && result != QLatin1String("0"))
+        result.prepend(u'-');
+    return result;
 }

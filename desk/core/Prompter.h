@@ -32,6 +32,9 @@ public:
     /// A file name chosen in a save dialog; empty when cancelled.
     virtual QString saveFileName(const QString& caption, const QString& directory, const QString& filter) = 0;
 
+    /// An existing file chosen in an open dialog; empty when cancelled.
+    virtual QString openFileName(const QString& caption, const QString& directory, const QString& filter) = 0;
+
     /// A line of text typed at a prompt; nothing when cancelled.
     virtual std::optional<QString> text(const QString& title, const QString& prompt, bool masked) = 0;
 };

@@ -63,6 +63,11 @@ QString WidgetPrompter::saveFileName(const QString& caption, const QString& dire
     return QFileDialog::getSaveFileName(m_parent, caption, directory, filter);
 }
 
+QString WidgetPrompter::openFileName(const QString& caption, const QString& directory, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(m_parent, caption, directory, filter);
+}
+
 std::optional<QString> WidgetPrompter::text(const QString& title, const QString& prompt, bool masked)
 {
     bool ok = false;

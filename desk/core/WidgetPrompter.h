@@ -15,6 +15,7 @@ public:
 
     PromptAnswer message(const PromptMessage& message) override;
     QString saveFileName(const QString& caption, const QString& directory, const QString& filter) override;
+    QString openFileName(const QString& caption, const QString& directory, const QString& filter) override;
     std::optional<QString> text(const QString& title, const QString& prompt, bool masked) override;
 
 private:

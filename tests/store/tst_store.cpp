@@ -490,7 +490,7 @@ void TestStore::stagingIsPrivateToEachConnection_data()
     QTest::addColumn<QVariantList>("row");
     const QVariantList cash{QString(), "TCS", 3000.5, 10, "B"};
     const QVariantList commodity{QString(), "GOLD", 31250, 2, "B", "FEB"};
-    const QVariantList future{QString(), "NIFTY", 22000, 50, "S", "FEB", "CE", "22000"};
+    const QVariantList future{QString(), "NIFTY", 22000, 50, "S", "FEB", "CE", "22000", 1};
     const QVariantList message{QString(), "GOLD Buy 2@31250.00"};
     QTest::newRow("bsetrade") << QStringLiteral("bse_query") << cash;
     QTest::newRow("nsetrade") << QStringLiteral("nse_query") << cash;

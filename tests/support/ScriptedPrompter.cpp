@@ -20,6 +20,12 @@ QString ScriptedPrompter::saveFileName(const QString& caption, const QString&, c
     return m_fileNames.isEmpty() ? QString() : m_fileNames.dequeue();
 }
 
+QString ScriptedPrompter::openFileName(const QString& caption, const QString&, const QString&)
+{
+    prompts << caption;
+    return m_fileNames.isEmpty() ? QString() : m_fileNames.dequeue();
+}
+
 std::optional<QString> ScriptedPrompter::text(const QString&, const QString& prompt, bool)
 {
     prompts << prompt;

@@ -1,11 +1,7 @@
 #include "ClientTable.h"
 #include "ColumnPositions.h"
-#include "Controls.h"
 #include "DeskScreens.h"
-#include "DeskSession.h"
-#include "ScriptedPrompter.h"
-#include "Store.h"
-#include "TestEnvironment.h"
+#include "ScreenFixture.h"
 #include "dlgFileBrowse.h"
 #include "frmBseParse.h"
 #include "frmnseparse.h"
@@ -61,9 +57,9 @@ private:
     void open(bool bse)
     {
         if (bse)
-            m_screen = std::make_unique<frmBseParse>(*m_session, m_prompter);
+            m_screen = std::make_unique<frmBseParse>(m_fixture->session(), m_fixture->prompter());
         else
-            m_screen = std::make_unique<frmnseparse>(*m_session, m_prompter);
+            m_screen = std::make_unique<frmnseparse>(m_fixture->session(), m_fixture->prompter());
         m_screen->show();
     }
     template <typename T>
@@ -72,7 +68,7 @@ private:
         return Control<T>(m_screen.get(), name);
     }
     QPushButton* button(const char* name) { return child<QPushButton>(QLatin1String(name)); }
-    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void click(const char* name) { ClickControl(m_screen.get(), QLatin1String(name)); }
     TextGrid* grid(const char* name) { return child<TextGrid>(QLatin1String(name)); }
     QListWidget* files() { return child<QListWidget>(QStringLiteral("List1")); }
     static QList<QStringList> rows(TextGrid* grid, int columns)
@@ -93,12 +89,6 @@ private:
             result << grid->headerText(c);
         return result;
     }
-    static void doubleClick(QListWidget* list, QListWidgetItem* item)
-    {
-        const QPoint at = list->visualItemRect(item).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-    }
     /// Four trades in the exchange's own form: C001 twice, C002 once, C009 (not a client) once.
     QString tradeFile(bool bse, const QString& name, const QStringList& before = {})
     {
@@ -107,12 +97,7 @@ private:
                               "C001|TCS|x|x|350000|5|S|x|x|x|x", "C009|WIPRO|x|x|40000|1|B|x|x|x|x"}
                 : QStringList{"C001,RELIANCE,x,x,1234.5,10,1,x,x,x,x", "C002,INFY,x,x,1500,2,1,x,x,x,x", "",
                               "C001,TCS,x,x,3500,5,2,x,x,x,x", "C009,WIPRO,x,x,400,1,1,x,x,x,x"};
-        const QString path = m_env->path(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            qFatal("cannot write %s", qPrintable(path));
-        file.write((before + lines).join(u'\n').toUtf8() + "\n");
-        return path;
+        return m_fixture->writeFile(name, (before + lines).join(u'\n').toUtf8() + "\n");
     }
     static QList<QStringList> expectedTrades(bool bse)
     {
@@ -123,7 +108,7 @@ private:
     }
     QList<QStringList> queued()
     {
-        QSqlQuery query = m_store->exec(
+        QSqlQuery query = m_fixture->store().exec(
             QStringLiteral("SELECT AppID, BatchNo, MobileNo, Message FROM MessageQueue ORDER BY nid"));
         QList<QStringList> result;
         while (query.next())
@@ -132,24 +117,17 @@ private:
         return result;
     }
 
-    std::unique_ptr<TestEnvironment> m_env;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<DeskSession> m_session;
-    ScriptedPrompter m_prompter;
+    std::unique_ptr<ScreenFixture> m_fixture;
     std::unique_ptr<CashTradeScreen> m_screen;
 };
 
 void TestCashTradeScreens::init()
 {
-    m_env = std::make_unique<TestEnvironment>();
-    m_store = m_env->openStore();
-    m_session = std::make_unique<DeskSession>(*m_store);
-    m_session->setCurrentUserName(QStringLiteral("desk1"));
-    m_prompter.messages.clear();
-    const ColumnPositions positions(*m_store);
+    m_fixture = std::make_unique<ScreenFixture>(QStringLiteral("desk1"));
+    const ColumnPositions positions(m_fixture->store());
     QVERIFY(positions.write(QStringLiteral("B"), {0, 1, 4, 5, 6}));
     QVERIFY(positions.write(QStringLiteral("N"), {0, 1, 4, 5, 6}));
-    const ClientTable clients(*m_store);
+    const ClientTable clients(m_fixture->store());
     clients.insert(
         {0, QStringLiteral("Ravi"), QStringLiteral("9811111111"), QStringLiteral("C001"), QString()});
     clients.insert({0, QStringLiteral("Meena"), QString(), QStringLiteral("C002"), QString()});
@@ -158,9 +136,7 @@ void TestCashTradeScreens::init()
 void TestCashTradeScreens::cleanup()
 {
     m_screen.reset();
-    m_session.reset();
-    m_store.reset();
-    m_env.reset();
+    m_fixture.reset();
 }
 
 void TestCashTradeScreens::controlsAndCaptions()
@@ -206,7 +182,7 @@ void TestCashTradeScreens::controlsAndCaptions()
     QCOMPARE(headers(grid("msfmessage")), (QStringList{"*", "Mobile No.", "Message"}));
     // Blanks in a column's format give it its width.
     QVERIFY(grid("msf1")->columnWidth(2) > grid("msf1")->columnWidth(4));
-    QVERIFY(m_prompter.messages.isEmpty());
+    QVERIFY(m_fixture->messages().isEmpty());
 }
 
 void TestCashTradeScreens::readShowsTradesAndSummary()
@@ -224,7 +200,7 @@ void TestCashTradeScreens::readShowsTradesAndSummary()
         marks << row.join(u'=');
     marks.removeDuplicates();
     QCOMPARE(marks, (QStringList{"=C001", "=C002", "Not Found=C009"}));
-    QVERIFY(m_prompter.messages.isEmpty());
+    QVERIFY(m_fixture->messages().isEmpty());
     for (int c = 7; c < grid("msf2")->columnCount(); ++c)
         QCOMPARE(grid("msf2")->headerText(c), QString());
 
@@ -280,8 +256,8 @@ void TestCashTradeScreens::badLinesAreReported()
 
     QCOMPARE(grid("msf1")->rowCount(), staged);
     QCOMPARE(files()->count(), 0);
-    QCOMPARE(m_prompter.messages.size(), 1);
-    const PromptMessage& shown = m_prompter.messages.first();
+    QCOMPARE(m_fixture->messages().size(), 1);
+    const PromptMessage& shown = m_fixture->messages().first();
     QCOMPARE(shown.icon, icon);
     QCOMPARE(shown.title, bse ? QString() : m_screen->windowTitle());
     QVERIFY(!shown.text.isEmpty());
@@ -306,9 +282,9 @@ void TestCashTradeScreens::generateAndSendTwice()
     QVERIFY2(messages[1][2].startsWith(head + "C002:"), qPrintable(messages[1][2]));
     QCOMPARE(messages[1][1], QString()); // no mobile number: shown, never queued
 
-    const qint32 batchBefore = m_session->CurrentBatchNo();
+    const qint32 batchBefore = m_fixture->session().CurrentBatchNo();
     click("cmdSendMessage");
-    const qint32 firstBatch = m_session->CurrentBatchNo();
+    const qint32 firstBatch = m_fixture->session().CurrentBatchNo();
     click("cmdSendMessage");
     QCOMPARE(rows(grid("msfmessage"), 3), messages);
 
@@ -322,14 +298,14 @@ void TestCashTradeScreens::generateAndSendTwice()
     if (bse) {
         QVERIFY(firstBatch != batchBefore);
         QCOMPARE(inQueue[0][1], QString::number(firstBatch));
-        QCOMPARE(inQueue[1][1], QString::number(m_session->CurrentBatchNo()));
+        QCOMPARE(inQueue[1][1], QString::number(m_fixture->session().CurrentBatchNo()));
         QVERIFY(inQueue[0][1] != inQueue[1][1]);
     } else {
         QCOMPARE(inQueue[0][1], QString::number(batchBefore));
         QCOMPARE(inQueue[1][1], QString::number(batchBefore));
     }
-    QCOMPARE(m_prompter.messages.size(), 2);
-    for (const PromptMessage& shown : std::as_const(m_prompter.messages)) {
+    QCOMPARE(m_fixture->messages().size(), 2);
+    for (const PromptMessage& shown : std::as_const(m_fixture->messages())) {
         QCOMPARE(shown.text, QStringLiteral("Message has been sent in Queue"));
         QCOMPARE(shown.title, QString());
         QCOMPARE(shown.icon, PromptMessage::Icon::None);
@@ -348,14 +324,14 @@ void TestCashTradeScreens::configureTakesEffectAtTheNextRead()
     QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
     dialog->findChild<QLineEdit*>("txtcolno_0")->setText("1");
     dialog->findChild<QLineEdit*>("txtcolno_1")->setText("0");
-    QTest::mouseClick(dialog->findChild<QPushButton*>("OKButton"), Qt::LeftButton);
-    QTest::mouseClick(dialog->findChild<QPushButton*>("CancelButton"), Qt::LeftButton);
+    ClickControl(dialog, "OKButton");
+    ClickControl(dialog, "CancelButton");
     QTRY_VERIFY(!m_screen->findChild<QDialog*>(name));
 
     m_screen->GetFiles({tradeFile(bse, "day.txt")});
     click("cmdReadFile");
     QCOMPARE(grid("msf1")->text(0, 1), QStringLiteral("INFY")); // the script names are the codes now
-    QVERIFY(m_prompter.messages.isEmpty());
+    QVERIFY(m_fixture->messages().isEmpty());
 }
 
 void TestCashTradeScreens::fileDialogHandsFilesOver()
@@ -368,40 +344,40 @@ void TestCashTradeScreens::fileDialogHandsFilesOver()
     QVERIFY(dialog);
     QVERIFY(dialog->isVisible());
     QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
-    dialog->setCurrentFolder(m_env->path(QString()));
+    dialog->setCurrentFolder(m_fixture->env().path(QString()));
     auto* picked = dialog->findChild<QListWidget*>("File1");
     const auto found = picked->findItems("day.txt", Qt::MatchExactly);
     QCOMPARE(found.size(), 1);
-    doubleClick(picked, found.first());
+    DoubleClickItem(picked, found.first());
     auto* ok = dialog->findChild<QPushButton*>("OKButton");
     QTest::mouseClick(ok, Qt::LeftButton);
-    QVERIFY(m_prompter.messages.isEmpty());
+    QVERIFY(m_fixture->messages().isEmpty());
     QTest::mouseClick(ok, Qt::LeftButton);
     QCOMPARE(files()->count(), 1);
     QCOMPARE(files()->item(0)->text(), path);
-    QCOMPARE(m_prompter.messages.size(), 1);
-    QCOMPARE(m_prompter.messages[0].text, "File already in the List : " + path);
-    QCOMPARE(m_prompter.messages[0].title, m_screen->windowTitle());
-    QCOMPARE(m_prompter.messages[0].icon, PromptMessage::Icon::Information);
-    QTest::mouseClick(dialog->findChild<QPushButton*>("CancelButton"), Qt::LeftButton);
+    QCOMPARE(m_fixture->messages().size(), 1);
+    QCOMPARE(m_fixture->messages()[0].text, "File already in the List : " + path);
+    QCOMPARE(m_fixture->messages()[0].title, m_screen->windowTitle());
+    QCOMPARE(m_fixture->messages()[0].icon, PromptMessage::Icon::Information);
+    ClickControl(dialog, "CancelButton");
     QTRY_VERIFY(!m_screen->findChild<dlgFileBrowse*>());
 
     // Listed once, read once, however the same file is named again.
     click("cmdReadFile");
     QCOMPARE(grid("msf1")->rowCount(), 4);
-    const QString link = m_env->path("link.txt");
+    const QString link = m_fixture->env().path("link.txt");
     QVERIFY(QFile::link(path, link));
-    m_screen->GetFiles({path, link, m_env->path("app/../day.txt")});
+    m_screen->GetFiles({path, link, m_fixture->env().path("app/../day.txt")});
     QCOMPARE(files()->count(), 1);
-    QCOMPARE(m_prompter.messages.last().text.count(u'\n'), 1);
+    QCOMPARE(m_fixture->messages().last().text.count(u'\n'), 1);
     // A double click takes a file off the list, and it may be listed again.
-    doubleClick(files(), files()->item(0));
+    DoubleClickItem(files(), files()->item(0));
     QCOMPARE(files()->count(), 0);
     m_screen->GetFiles({link});
     QCOMPARE(files()->count(), 1);
     click("cmdReadFile");
     QCOMPARE(grid("msf1")->rowCount(), 4);
-    QCOMPARE(m_prompter.messages.size(), 2);
+    QCOMPARE(m_fixture->messages().size(), 2);
 }
 
 void TestCashTradeScreens::storeFailureLeavesTheScreenUsable()
@@ -409,26 +385,27 @@ void TestCashTradeScreens::storeFailureLeavesTheScreenUsable()
     QFETCH(bool, bse);
     open(bse);
     m_screen->GetFiles({tradeFile(bse, "day.txt")});
-    m_store->close();
+    m_fixture->store().close();
     click("cmdReadFile");
-    QCOMPARE(m_prompter.messages.size(), 1);
-    QCOMPARE(m_prompter.messages.first().icon, PromptMessage::Icon::Critical);
-    QCOMPARE(m_prompter.messages.first().title, m_screen->windowTitle());
+    QCOMPARE(m_fixture->messages().size(), 1);
+    QCOMPARE(m_fixture->messages().first().icon, PromptMessage::Icon::Critical);
+    QCOMPARE(m_fixture->messages().first().title, m_screen->windowTitle());
     QCOMPARE(files()->count(), 1); // nothing was read: the list stays for another try
     QVERIFY(button("cmdReadFile")->isEnabled());
     QVERIFY(!child<QProgressBar>("ProgressBar1")->isVisible());
 
-    m_prompter.messages.clear();
+    m_fixture->messages().clear();
     click("cmdGenMessage");
-    QCOMPARE(m_prompter.messages.size(), 1);
-    QCOMPARE(m_prompter.messages.first().icon, PromptMessage::Icon::Critical);
+    QCOMPARE(m_fixture->messages().size(), 1);
+    QCOMPARE(m_fixture->messages().first().icon, PromptMessage::Icon::Critical);
     QVERIFY(m_screen->isVisible());
 }
 
 void TestCashTradeScreens::menuOpensTheScreensInsideTheMainWindow()
 {
-    m_session->setTradeFileType(QStringLiteral("ODIN"));
-    mdimain main(*m_session, m_prompter, makeDeskScreens(*m_session, m_prompter));
+    m_fixture->session().setTradeFileType(QStringLiteral("ODIN"));
+    mdimain main(m_fixture->session(), m_fixture->prompter(),
+                 makeDeskScreens(m_fixture->session(), m_fixture->prompter()));
     main.show();
     for (const auto& [entry, screenName] :
          {std::pair{"m_sms_bse", "frmBseParse"}, {"m_sms_nse", "frmnseparse"}}) {
@@ -440,13 +417,13 @@ void TestCashTradeScreens::menuOpensTheScreensInsideTheMainWindow()
 
     // The settings dialog belongs to the main window, not to the screen's frame.
     QWidget* nse = main.screen(QStringLiteral("frmnseparse"));
-    QTest::mouseClick(nse->findChild<QPushButton*>(QStringLiteral("cmdConfigure")), Qt::LeftButton);
+    ClickControl(nse, "cmdConfigure");
     auto* dialog = main.findChild<QDialog*>(QStringLiteral("dlgnseconfig"));
     QVERIFY(dialog);
     QCOMPARE(dialog->parentWidget(), &main);
-    QTest::mouseClick(dialog->findChild<QPushButton*>("CancelButton"), Qt::LeftButton);
+    ClickControl(dialog, "CancelButton");
     QTRY_VERIFY(!main.findChild<QDialog*>(QStringLiteral("dlgnseconfig")));
-    QVERIFY(m_prompter.messages.isEmpty());
+    QVERIFY(m_fixture->messages().isEmpty());
 }
 
 QTEST_MAIN(TestCashTradeScreens)

@@ -1,8 +1,5 @@
 #include "ColumnPositions.h"
-#include "Controls.h"
-#include "ScriptedPrompter.h"
-#include "Store.h"
-#include "TestEnvironment.h"
+#include "ScreenFixture.h"
 #include "dlgMCXConfig.h"
 #include "dlgbseconfig.h"
 #include "dlgfutconfig.h"
@@ -59,16 +56,18 @@ private:
     }
     void open(const QString& name)
     {
+        Store& store = m_fixture->store();
+        ScriptedPrompter& prompter = m_fixture->prompter();
         if (name == "dlgbseconfig")
-            m_dialog = std::make_unique<dlgbseconfig>(*m_store, m_prompter, nullptr);
+            m_dialog = std::make_unique<dlgbseconfig>(store, prompter, nullptr);
         else if (name == "dlgnseconfig")
-            m_dialog = std::make_unique<dlgnseconfig>(*m_store, m_prompter, nullptr);
+            m_dialog = std::make_unique<dlgnseconfig>(store, prompter, nullptr);
         else if (name == "dlgfutconfig")
-            m_dialog = std::make_unique<dlgfutconfig>(*m_store, m_prompter, nullptr);
+            m_dialog = std::make_unique<dlgfutconfig>(store, prompter, nullptr);
         else if (name == "dlgMCXConfig")
-            m_dialog = std::make_unique<dlgMCXConfig>(*m_store, m_prompter, nullptr);
+            m_dialog = std::make_unique<dlgMCXConfig>(store, prompter, nullptr);
         else
-            m_dialog = std::make_unique<dlgncdexconfig>(*m_store, m_prompter, nullptr);
+            m_dialog = std::make_unique<dlgncdexconfig>(store, prompter, nullptr);
         m_dialog->show();
     }
     template <typename T>
@@ -78,11 +77,9 @@ private:
     }
     QLineEdit* box(int k) { return child<QLineEdit>(QStringLiteral("txtcolno_%1").arg(k)); }
     QPushButton* cancelButton() { return child<QPushButton>("CancelButton"); }
-    void click(const char* name)
-    {
-        QTest::mouseClick(child<QPushButton>(QLatin1String(name)), Qt::LeftButton);
-    }
-    ColumnPositions::Row stored(const QString& cd) { return ColumnPositions(*m_store).read(cd).value(); }
+    void click(const char* name) { ClickControl(m_dialog.get(), QLatin1String(name)); }
+    ColumnPositions positions() const { return ColumnPositions(m_fixture->store()); }
+    ColumnPositions::Row stored(const QString& cd) const { return positions().read(cd).value(); }
     static ColumnPositions::Row row(std::initializer_list<int> values)
     {
         ColumnPositions::Row result;
@@ -92,27 +89,21 @@ private:
         return result;
     }
 
-    std::unique_ptr<TestEnvironment> m_env;
-    std::unique_ptr<Store> m_store;
-    ScriptedPrompter m_prompter;
+    std::unique_ptr<ScreenFixture> m_fixture;
     std::unique_ptr<ColumnPositionsDialog> m_dialog;
 };
 
 void TestColumnPositionsDialogs::init()
 {
-    m_env = std::make_unique<TestEnvironment>();
-    m_store = m_env->openStore();
-    m_prompter.messages.clear();
-    const ColumnPositions positions(*m_store);
+    m_fixture = std::make_unique<ScreenFixture>();
     for (const char* cd : {"B", "N", "F", "C", "D"})
-        QVERIFY(positions.write(QLatin1String(cd), {0, 1, 2, 3, 4, 15, 16, 17}));
+        QVERIFY(positions().write(QLatin1String(cd), {0, 1, 2, 3, 4, 15, 16, 17}));
 }
 
 void TestColumnPositionsDialogs::cleanup()
 {
     m_dialog.reset();
-    m_store.reset();
-    m_env.reset();
+    m_fixture.reset();
 }
 
 void TestColumnPositionsDialogs::showsTheStoredRow()
@@ -142,7 +133,7 @@ void TestColumnPositionsDialogs::showsTheStoredRow()
     }
     QVERIFY(!m_dialog->findChild<QLineEdit*>(QStringLiteral("txtcolno_%1").arg(count)));
     QVERIFY(!m_dialog->findChild<QLabel*>(QStringLiteral("Label1_%1").arg(count)));
-    QVERIFY(m_prompter.messages.isEmpty());
+    QVERIFY(m_fixture->messages().isEmpty());
 }
 
 void TestColumnPositionsDialogs::okStoresOnlyItsPositionsAndStaysOpen()
@@ -172,7 +163,7 @@ void TestColumnPositionsDialogs::okStoresOnlyItsPositionsAndStaysOpen()
         if (QLatin1String(other) != cd)
             QCOMPARE(stored(QLatin1String(other)), untouched);
     }
-    QVERIFY(m_prompter.messages.isEmpty());
+    QVERIFY(m_fixture->messages().isEmpty());
 }
 
 void TestColumnPositionsDialogs::editedDialogClosesOnTheSecondPress_data()
@@ -260,8 +251,8 @@ void TestColumnPositionsDialogs::refusesWhatIsNotAColumnNumber()
     box(k)->setText(typed);
     click("OKButton");
 
-    QCOMPARE(m_prompter.messages.size(), 1);
-    const PromptMessage& message = m_prompter.messages.first();
+    QCOMPARE(m_fixture->messages().size(), 1);
+    const PromptMessage& message = m_fixture->messages().first();
     QVERIFY2(message.text.contains(QLatin1Char('"') + named + QLatin1Char('"')), qPrintable(message.text));
     QCOMPARE(message.title, m_dialog->windowTitle());
     QCOMPARE(message.icon, PromptMessage::Icon::Warning);
@@ -276,17 +267,17 @@ void TestColumnPositionsDialogs::missingRowIsReported()
     QFETCH(QString, name);
     QFETCH(QString, cd);
     QFETCH(int, count);
-    m_store->exec(QStringLiteral("DELETE FROM bnfconfigure WHERE cd = ?"), {cd});
+    m_fixture->store().exec(QStringLiteral("DELETE FROM bnfconfigure WHERE cd = ?"), {cd});
     open(name);
 
-    QCOMPARE(m_prompter.messages.size(), 1);
-    QVERIFY2(m_prompter.messages.first().text.contains(QLatin1Char('"') + cd + QLatin1Char('"')),
-             qPrintable(m_prompter.messages.first().text));
+    QCOMPARE(m_fixture->messages().size(), 1);
+    QVERIFY2(m_fixture->messages().first().text.contains(QLatin1Char('"') + cd + QLatin1Char('"')),
+             qPrintable(m_fixture->messages().first().text));
     for (int k = 0; k < count; ++k)
         box(k)->setText(QString::number(k));
     click("OKButton");
-    QCOMPARE(m_prompter.messages.size(), 2); // saving says so again and creates nothing
-    QVERIFY(!ColumnPositions(*m_store).read(cd));
+    QCOMPARE(m_fixture->messages().size(), 2); // saving says so again and creates nothing
+    QVERIFY(!positions().read(cd));
 
     click("CancelButton"); // throws the edits away
     click("CancelButton");

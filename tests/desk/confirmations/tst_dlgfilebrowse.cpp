@@ -5,7 +5,6 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStorageInfo>
@@ -54,20 +53,7 @@ private:
     {
         const auto found = list->findItems(text, Qt::MatchEndsWith);
         QVERIFY2(!found.isEmpty(), qPrintable(text));
-        doubleClick(list, found.first());
-    }
-    // A double click counts on the item that was pressed first.
-    static void doubleClick(QListWidget* list, QListWidgetItem* item)
-    {
-        list->scrollToItem(item);
-        const QPoint at = list->visualItemRect(item).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-    }
-    void write(const QString& path)
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        DoubleClickItem(list, found.first());
     }
 
     std::unique_ptr<TestEnvironment> m_env;
@@ -83,9 +69,8 @@ void TestDlgFileBrowse::init()
     m_root = m_env->path(QStringLiteral("trades"));
     QVERIFY(QDir().mkpath(m_root + "/day1"));
     QVERIFY(QDir().mkpath(m_root + "/day2"));
-    write(m_root + "/day1/bse.txt");
-    write(m_root + "/day1/Nse.csv");
-    write(m_root + "/top.txt");
+    for (const char* file : {"trades/day1/bse.txt", "trades/day1/Nse.csv", "trades/top.txt"})
+        m_env->writeFile(QLatin1String(file), {});
     m_target.handed.clear();
     m_prompter.messages.clear();
     m_dialog = std::make_unique<dlgFileBrowse>(m_prompter, nullptr);
@@ -133,14 +118,14 @@ void TestDlgFileBrowse::pickedFilesAreHandedOverOnEveryOk()
     QCOMPARE(m_prompter.messages[0].title, QStringLiteral("File Browser"));
 
     // A file taken off the list may be picked again.
-    doubleClick(list("List1"), list("List1")->item(0));
+    DoubleClickItem(list("List1"), list("List1")->item(0));
     QCOMPARE(texts(list("List1")), (QStringList{nse}));
     doubleClick(list("File1"), "bse.txt");
     QCOMPARE(texts(list("List1")), (QStringList{nse, bse}));
     QCOMPARE(m_prompter.messages.size(), 1);
 
-    QTest::mouseClick(child<QPushButton>("OKButton"), Qt::LeftButton);
-    QTest::mouseClick(child<QPushButton>("OKButton"), Qt::LeftButton);
+    ClickControl(m_dialog.get(), "OKButton");
+    ClickControl(m_dialog.get(), "OKButton");
     QCOMPARE(m_target.handed, (QList<QStringList>{{nse, bse}, {nse, bse}}));
     QVERIFY(m_dialog->isVisible());
     QCOMPARE(texts(list("List1")), (QStringList{nse, bse}));
@@ -169,7 +154,7 @@ void TestDlgFileBrowse::closeHidesTheDialog()
     auto* close = child<QPushButton>("CancelButton");
     QCOMPARE(close->text(), QStringLiteral("Close"));
     QCOMPARE(child<QPushButton>("OKButton")->text(), QStringLiteral("OK"));
-    QTest::mouseClick(close, Qt::LeftButton);
+    ClickControl(m_dialog.get(), "CancelButton");
     QVERIFY(!m_dialog->isVisible());
     QVERIFY(m_target.handed.isEmpty());
 }

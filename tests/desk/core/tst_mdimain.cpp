@@ -1,16 +1,11 @@
 #include "DeskScreens.h"
-#include "DeskSession.h"
-#include "ProxyConfigRow.h"
-#include "ScriptedPrompter.h"
-#include "Store.h"
+#include "ScreenFixture.h"
 #include "StoreBackup.h"
-#include "TestEnvironment.h"
 #include "mdimain.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -43,21 +38,17 @@ private Q_SLOTS:
 private:
     QAction* action(const char* name) { return m_main->findChild<QAction*>(QLatin1String(name)); }
 
-    std::unique_ptr<TestEnvironment> m_env;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<DeskSession> m_session;
-    ScriptedPrompter m_prompter;
+    std::unique_ptr<ScreenFixture> m_fixture;
     std::unique_ptr<mdimain> m_main;
 };
 
 void TestMdiMain::init()
 {
-    m_env = std::make_unique<TestEnvironment>();
-    m_store = m_env->openStore();
-    m_session = std::make_unique<DeskSession>(*m_store);
-    m_session->LoadStartupSettings();
-    m_prompter.messages.clear();
-    m_main = std::make_unique<mdimain>(*m_session, m_prompter, makeDeskScreens(*m_session, m_prompter));
+    m_fixture = std::make_unique<ScreenFixture>();
+    DeskSession& session = m_fixture->session();
+    session.LoadStartupSettings();
+    m_main = std::make_unique<mdimain>(session, m_fixture->prompter(),
+                                       makeDeskScreens(session, m_fixture->prompter()));
     m_main->setUserMasterAvailable(true);
     m_main->show();
 }
@@ -65,9 +56,7 @@ void TestMdiMain::init()
 void TestMdiMain::cleanup()
 {
     m_main.reset();
-    m_session.reset();
-    m_store.reset();
-    m_env.reset();
+    m_fixture.reset();
 }
 
 void TestMdiMain::menuHasEveryEntryInOrder()
@@ -118,8 +107,8 @@ void TestMdiMain::menuHasEveryEntryInOrder()
 void TestMdiMain::enabledEntriesAreTheScreensBuiltSoFar()
 {
     // Each later screen turns its entry on here.
-    const QStringList expected = {"m_sms_bse",     "m_sms_nse", "m_mast_user",    "m_mast_party",
-                                  "m_util_config", "mnu_bkp",   "mnu_Bankdetails"};
+    const QStringList expected = {"m_sms_bse",    "m_sms_nse",     "m_sms_fno", "m_mast_user",
+                                  "m_mast_party", "m_util_config", "mnu_bkp",   "mnu_Bankdetails"};
     QStringList enabled;
     const auto menus = m_main->menuBar()->actions();
     for (QAction* top : menus) {
@@ -160,7 +149,7 @@ void TestMdiMain::eachScreenOpensOnce()
     QCOMPARE(area->activeSubWindow()->windowTitle(), QStringLiteral("Client Master"));
 
     // Closed through its own button, it opens afresh next time.
-    QTest::mouseClick(clients->findChild<QPushButton*>(QStringLiteral("cmdClose")), Qt::LeftButton);
+    ClickControl(clients, "cmdClose");
     QTRY_COMPARE(area->subWindowList().size(), 1);
     action("m_mast_party")->trigger();
     QCOMPARE(area->subWindowList().size(), 2);
@@ -192,8 +181,8 @@ void TestMdiMain::tradeEntriesFollowTheFileType()
             return screen;
         });
     }
-    m_session->setTradeFileType(fileType);
-    mdimain main(*m_session, m_prompter, catalog);
+    m_fixture->session().setTradeFileType(fileType);
+    mdimain main(m_fixture->session(), m_fixture->prompter(), catalog);
     for (const char* entry : {"m_sms_bse", "m_sms_nse", "m_sms_fno", "m_sms_commodity"})
         main.findChild<QAction*>(QLatin1String(entry))->trigger();
     QStringList open;
@@ -208,9 +197,9 @@ void TestMdiMain::tradeEntriesFollowTheFileType()
 
 void TestMdiMain::savedFileTypeTakesEffectAtTheNextOpening()
 {
-    ScreenCatalog catalog = makeDeskScreens(*m_session, m_prompter);
+    ScreenCatalog catalog = makeDeskScreens(m_fixture->session(), m_fixture->prompter());
     catalog.add(QStringLiteral("frmorinBSE"), [] { return new QWidget; });
-    mdimain main(*m_session, m_prompter, catalog);
+    mdimain main(m_fixture->session(), m_fixture->prompter(), catalog);
     auto* bse = main.findChild<QAction*>(QStringLiteral("m_sms_bse"));
     bse->trigger(); // ODIN is delivered
     QVERIFY(main.screen(QStringLiteral("frmBseParse")));
@@ -219,9 +208,9 @@ void TestMdiMain::savedFileTypeTakesEffectAtTheNextOpening()
     main.openScreen(QStringLiteral("frmProxyConfig"));
     auto* config = main.screen(QStringLiteral("frmProxyConfig"));
     config->findChild<QComboBox*>(QStringLiteral("cmbsaudatype"))->setCurrentText(QStringLiteral("ORIN"));
-    QTest::mouseClick(config->findChild<QPushButton*>(QStringLiteral("cmdsave")), Qt::LeftButton);
-    QCOMPARE(m_prompter.messages.last().text, QStringLiteral("Configuration Stored"));
-    QCOMPARE(m_session->TradeFileType(), QStringLiteral("ORIN"));
+    ClickControl(config, "cmdsave");
+    QCOMPARE(m_fixture->messages().last().text, QStringLiteral("Configuration Stored"));
+    QCOMPARE(m_fixture->session().TradeFileType(), QStringLiteral("ORIN"));
 
     Q_EMIT main.findChild<QMenu*>(QStringLiteral("m_utilsms"))->aboutToShow();
     QVERIFY(bse->isEnabled());
@@ -234,15 +223,15 @@ void TestMdiMain::sentReportEntriesSetTheModeFirst()
     ScreenCatalog catalog;
     QList<int> modesAtOpening;
     catalog.add(QStringLiteral("rptSentList"), [&] {
-        modesAtOpening << m_session->SentReportMode();
+        modesAtOpening << m_fixture->session().SentReportMode();
         return new QWidget;
     });
-    mdimain main(*m_session, m_prompter, catalog);
+    mdimain main(m_fixture->session(), m_fixture->prompter(), catalog);
     main.findChild<QAction*>(QStringLiteral("mnu_rpt_SentCounter"))->trigger();
     QCOMPARE(modesAtOpening, QList<int>{1});
     QWidget* report = main.screen(QStringLiteral("rptSentList"));
     main.findChild<QAction*>(QStringLiteral("m_sentList"))->trigger();
-    QCOMPARE(m_session->SentReportMode(), 0);
+    QCOMPARE(m_fixture->session().SentReportMode(), 0);
     QCOMPARE(main.screen(QStringLiteral("rptSentList")), report);
     QCOMPARE(modesAtOpening.size(), 1);
 }
@@ -261,7 +250,7 @@ void TestMdiMain::closingClosesTheStore()
 {
     action("m_mast_party")->trigger();
     QVERIFY(m_main->close());
-    QVERIFY(!m_store->isOpen());
+    QVERIFY(!m_fixture->store().isOpen());
     // Closing again with the store already closed is harmless.
     m_main->show();
     QVERIFY(m_main->close());
@@ -294,25 +283,23 @@ void TestMdiMain::backup()
     QFETCH(QString, chosen);
     QFETCH(QString, written);
     QFETCH(QString, message);
-    const QString extension = StoreBackup(*m_store).extension();
-    QDir folder(m_env->path(QStringLiteral("backups")));
+    const QString extension = StoreBackup(m_fixture->store()).extension();
+    QDir folder(m_fixture->env().path(QStringLiteral("backups")));
     QVERIFY(folder.mkpath(QStringLiteral(".")));
-    QFile old(folder.filePath(QStringLiteral("old") + extension));
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("stale");
-    old.close();
+    m_fixture->writeFile(QStringLiteral("backups/old") + extension, "stale");
 
-    m_prompter.fileNameNext(chosen.isEmpty() ? QString() : folder.filePath(chosen.arg(extension)));
+    m_fixture->prompter().fileNameNext(chosen.isEmpty() ? QString() : folder.filePath(chosen.arg(extension)));
     action("mnu_bkp")->trigger();
 
+    const QList<PromptMessage>& shown = m_fixture->messages();
     if (message.isEmpty()) {
-        QVERIFY(m_prompter.messages.isEmpty());
+        QVERIFY(shown.isEmpty());
         return;
     }
-    QCOMPARE(m_prompter.messages.size(), 1);
-    QCOMPARE(m_prompter.messages[0].text, message);
-    QCOMPARE(m_prompter.messages[0].title, QString());
-    QCOMPARE(m_prompter.messages[0].buttons, PromptMessage::Buttons::Ok);
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].text, message);
+    QCOMPARE(shown[0].title, QString());
+    QCOMPARE(shown[0].buttons, PromptMessage::Buttons::Ok);
     if (!written.isEmpty()) {
         const QFileInfo file(folder.filePath(written.arg(extension)));
         QVERIFY2(file.exists(), qPrintable(file.filePath()));
@@ -320,7 +307,7 @@ void TestMdiMain::backup()
         QCOMPARE(file.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
                  QFileDevice::Permissions());
     }
-    QVERIFY(m_store->isOpen());
+    QVERIFY(m_fixture->store().isOpen());
 }
 
 QTEST_MAIN(TestMdiMain)

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "ColumnPositions.h"
+#include "TradeConfirmations.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class FutureTradeTable;
+
+/// The engine of the futures-and-options screens, delimited or with Orion's fixed client and script
+/// places, and of `brisant confirm fno|orion-fno`: stages every trade line into `future`, lists the
+/// trades with the client-master mark, and words each client's trades one fragment apiece behind
+/// the header "prefix code: ".
+class FutureConfirmations : public TradeConfirmations
+{
+public:
+    FutureConfirmations(DeskSession& session, const TradeFileKind& kind);
+
+    void open() override;
+    /// Throws StoreError when the row is missing or a position the kind reads is empty or negative.
+    void loadPositions() override;
+    const ColumnPositions::Row& positions() const { return m_positions; }
+
+    /// A line whose buy/sale flag, rate or quantity is not a number, or that ends before a configured
+    /// position, is passed over and named in the report's problems; reading goes on.
+    TradeReadReport readFiles(const QStringList& files, const Progress& progress = {}) override;
+
+    /// clid, scriptname, rate, qty, bsflag, fut_month, opttype, optval behind the mark; by client code
+    /// and, within a client, in file order.
+    QList<QStringList> stagedGrid() const override;
+    QStringList missingClientCodes() const override;
+
+    /// A client's trades in file order, a fragment each, behind the header; a new text starts when
+    /// the next fragment would bring the text to 158 characters, but never before a text's first
+    /// fragment. Codes are matched to the client master trimmed, letter case ignored.
+    QList<QueueGridRow> generate(const QString& prefix) const override;
+
+    int send(const QList<QueueGridRow>& grid) override;
+
+private:
+    class LineReader;
+    FutureTradeTable table() const;
+
+    ColumnPositions::Row m_positions{};
+    bool m_positionsLoaded = false;
+};

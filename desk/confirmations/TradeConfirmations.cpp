@@ -1,0 +1,69 @@
+#include "TradeConfirmations.h"
+
+#include "CashConfirmations.h"
+#include "ClientTable.h"
+#include "DeskSession.h"
+
+#include "FutureConfirmations.h"
+#include <QSet>
+
+std::unique_ptr<TradeConfirmations> TradeConfirmations::create(DeskSession& session,
+                                                               const TradeFileKind& kind)
+{
+    if (!kind.built)
+        return nullptr;
+    switch (kind.messages) {
+    case TradeFileKind::MessageSource::StoredQuery:
+        return std::make_unique<CashConfirmations>(session, kind);
+    case TradeFileKind::MessageSource::TradeFragments:
+        return std::make_unique<FutureConfirmations>(session, kind);
+    default:
+        return nullptr;
+    }
+}
+
+namespace {
+
+// The folded codes of the client master, and whether it has any client at all.
+std::pair<QSet<QString>, bool> clientCodes(const Store& store, QString (*fold)(const QString&))
+{
+    const QList<ClientRow> clients = ClientTable(store).all();
+    QSet<QString> codes;
+    for (const ClientRow& client : clients)
+        codes.insert(fold(client.code));
+    return {codes, !clients.isEmpty()};
+}
+
+} // namespace
+
+QString TradeConfirmations::foldCode(const QString& code)
+{
+    return code.trimmed().toCaseFolded();
+}
+
+QList<QStringList> TradeConfirmations::markMissingClients(QList<QStringList> rows) const
+{
+    const auto [codes, anyClient] = clientCodes(m_session.StoreConnection(), &foldCode);
+    for (QStringList& row : rows) {
+        const bool missing = anyClient && !codes.contains(foldCode(row.value(0)));
+        row.prepend(missing ? QStringLiteral("Not Found") : QString());
+    }
+    return rows;
+}
+
+QStringList TradeConfirmations::missingAmong(const QStringList& stagedCodes) const
+{
+    const auto [codes, anyClient] = clientCodes(m_session.StoreConnection(), &foldCode);
+    QStringList missing;
+    if (!anyClient)
+        return missing;
+    QSet<QString> named;
+    for (const QString& code : stagedCodes) {
+        const QString folded = foldCode(code);
+        if (!codes.contains(folded) && !named.contains(folded)) {
+            named.insert(folded);
+            missing << code.trimmed();
+        }
+    }
+    return missing;
+}

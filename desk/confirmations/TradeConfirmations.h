@@ -1,0 +1,98 @@
+#pragma once
+
+#include "TradeFileKind.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class DeskSession;
+
+/// One row of a screen's message grid: the mobile number and the text.
+struct QueueGridRow
+{
+    QString mobileNo;
+    QString message;
+
+    bool operator==(const QueueGridRow&) const = default;
+};
+
+/// What one "Read File(s)" did, in the words the screens show.
+struct TradeReadReport
+{
+    qint64 staged = 0;
+    qint64 skipped = 0;
+    /// Kinds whose conversion error ends a file: the error of each file whose rest was skipped, one
+    /// message box each.
+    QStringList conversionErrors;
+    /// Lines the reader could not take for another reason (a field that is not a number, a position
+    /// beyond the line, a file that cannot be opened), each naming the file and the line number.
+    QStringList problems;
+};
+
+/// The engine behind a trade-file screen and `brisant confirm KIND`: reads the kind's files into its
+/// staging table, shows the staged trades, builds one or more texts per client and queues them. No
+/// widgets; what differs between kinds comes from their TradeFileKind.
+class TradeConfirmations
+{
+public:
+    using Progress = std::function<void(qint64 done, qint64 total)>;
+
+    virtual ~TradeConfirmations() = default;
+
+    /// The engine of a kind that is built; nullptr for the others.
+    static std::unique_ptr<TradeConfirmations> create(DeskSession& session, const TradeFileKind& kind);
+
+    const TradeFileKind& kind() const { return m_kind; }
+
+    /// As the screen opens: empties the staging table and loads the positions.
+    virtual void open() = 0;
+    /// Loads the positions again (after the settings dialog closes). Throws StoreError naming the
+    /// row when it is missing or a position cannot be used.
+    virtual void loadPositions() = 0;
+
+    /// "Read File(s)": empties the staging table and stages every line of the files in the order
+    /// given, in one transaction. progress is called now and then with the bytes read so far and in
+    /// all; the screens let their window events run there. A store failure rolls the whole read back
+    /// (the staging table keeps what it held) and throws StoreError.
+    virtual TradeReadReport readFiles(const QStringList& files, const Progress& progress = {}) = 0;
+
+    /// The staged trades as msf1 shows them, its first column included (empty, or the client-master
+    /// mark "Not Found" where the kind shows one).
+    virtual QList<QStringList> stagedGrid() const = 0;
+    /// The summary tab's rows where the kind has one: the client-master mark, then the stored query's
+    /// columns.
+    virtual QList<QStringList> summary() const { return {}; }
+    /// The staged client codes that the client master does not hold (none when it is empty).
+    virtual QStringList missingClientCodes() const = 0;
+
+    /// "Generate Message": the texts of every client of the client master, in its order.
+    virtual QList<QueueGridRow> generate(const QString& prefix) const = 0;
+
+    /// "Send Message": takes a batch number as the kind does, then queues every row whose number and
+    /// text are both non-empty. Returns how many were queued.
+    virtual int send(const QList<QueueGridRow>& grid) = 0;
+
+protected:
+    TradeConfirmations(DeskSession& session, const TradeFileKind& kind)
+        : m_session(session)
+        , m_kind(kind)
+    {
+    }
+
+    /// A client code as it is matched to the client master: blanks around it and letter case ignored
+    /// (a code cut from a fixed-width field keeps its blanks in staging).
+    static QString foldCode(const QString& code);
+    /// The rows behind their client-master mark: "Not Found" where the code in the first column is no
+    /// client's, none marked when the client master is empty.
+    QList<QStringList> markMissingClients(QList<QStringList> rows) const;
+    /// Those of the staged codes that are no client's, each once and trimmed; none when the client
+    /// master is empty.
+    QStringList missingAmong(const QStringList& stagedCodes) const;
+
+    DeskSession& m_session;
+    const TradeFileKind& m_kind;
+};

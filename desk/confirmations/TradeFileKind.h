@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+/// Every kind of trade file the desk reads, described once: the engines, the screens and
+/// `brisant confirm` take what differs between kinds from here rather than asking which kind they
+/// are holding.
+struct TradeFileKind
+{
+    /// How a line is cut into fields.
+    enum class Layout {
+        /// At a delimiter (the first tried, then the second), fields at bnfconfigure positions.
+        Delimited,
+        /// Fixed-width fields at bnfOrion start and length pairs; buy and sale legs on one line.
+        FixedWidth,
+        /// Delimited, but client code, script name and month cut from fixed character places.
+        DelimitedFixedCode,
+    };
+    /// Where the column positions are kept.
+    enum class PositionsTable { Bnfconfigure, BnfOrion };
+    /// How the buy/sale field reads.
+    enum class FlagReading {
+        /// The letter the file carries, unchanged.
+        AsWritten,
+        /// A number: 2 is "S", any other number "B"; a field that is not a number skips the line.
+        TwoIsSale,
+        /// No flag field: the buy and sale quantities of one line give a "B" and an "S" row.
+        Legs,
+    };
+    /// How the numbers of a staged trade are written.
+    enum class RateForm {
+        /// "#0.00" from the decimal text, half away from zero.
+        TwoDecimals,
+        /// The number at the start of the field, commas removed, to two decimals half to even, in its
+        /// shortest plain form.
+        RoundedPlain,
+    };
+    /// Where the texts of the messages come from.
+    enum class MessageSource {
+        /// Fragments of the stored query, joined by commas after prefix, code and colon; a new text
+        /// when one would pass 158 characters.
+        StoredQuery,
+        /// A fragment per staged trade after the header "prefix code: "; a new text when one would
+        /// reach 158 characters.
+        TradeFragments,
+        /// "Dear name,  code: " and the fragments of the stored query.
+        GreetingQuery,
+        /// Net positions of a fixed-width report, grouped per client.
+        NetPositions,
+    };
+    /// A line that cannot be read as a trade.
+    enum class BadLine {
+        /// Reported with file and line; reading goes on.
+        Reported,
+        /// A conversion error ends the file, reported in its own box; other failures are reported.
+        EndsTheFile,
+    };
+    enum class BatchRule { EveryPress, LastTaken };
+    enum class FileListClick { DoubleRemoves, SingleRemoves };
+    /// Whether a trade fragment names its side as a word (" Buy ", " Sell ") or by its flag (" B ").
+    enum class SideWord { Word, Flag };
+
+    /// The kind's name on the command line: bse, nse, fno, orion-bse, …
+    QString command;
+    /// The screen's objectName and caption.
+    QString screen;
+    QString caption;
+    /// The application id the messages are queued under.
+    QString appId;
+
+    Layout layout = Layout::Delimited;
+    PositionsTable positionsTable = PositionsTable::Bnfconfigure;
+    /// The key of the settings row (bnfconfigure cd, or bnfOrion Exchange) and the dialog editing it.
+    QString settingsRow;
+    QString settingsDialog;
+    /// How many positions the kind reads from its row: 5, 6, 8, or the 12 of a bnfOrion row.
+    int positionCount = 5;
+
+    /// Delimited kinds: the delimiter tried first, and the one tried when it gives too few fields.
+    char firstDelimiter = '|';
+    char secondDelimiter = ',';
+    /// Fixed-width kinds: the first line of every file is a header and is skipped.
+    bool skipsFirstLine = false;
+
+    /// Moves the decimal point of the rate field: -2 where the file counts paise.
+    int ratePointShift = 0;
+    RateForm rateForm = RateForm::TwoDecimals;
+    FlagReading flag = FlagReading::AsWritten;
+    /// Characters removed from the script name (single quotes at least).
+    QString scriptNameRemoves = QStringLiteral("'");
+    bool scriptNameTrimmed = true;
+    /// The month: characters taken from the month field, from its third.
+    int monthLength = 0;
+
+    /// The staging table and, for kinds worded by the store, the stored query.
+    QString stagingTable;
+    QString storedQuery;
+
+    MessageSource messages = MessageSource::StoredQuery;
+    SideWord side = SideWord::Word;
+    /// The prefix box is trimmed of surrounding blanks before it begins a text.
+    bool prefixTrimmed = false;
+    /// The most characters the prefix box takes.
+    int prefixLimit = 60;
+    BadLine badLine = BadLine::Reported;
+    BatchRule batch = BatchRule::EveryPress;
+    FileListClick fileListClick = FileListClick::DoubleRemoves;
+    /// Reading empties the file list.
+    bool readEmptiesFileList = true;
+    /// The screen has the summary tab of the stored query.
+    bool hasSummary = false;
+    /// The format strings of the screen's grids: the staged trades and the summary; the caption of
+    /// the messages' tab.
+    QString stagedGridFormat;
+    QString summaryGridFormat;
+    QString messagesTab = QStringLiteral("Message");
+    /// A conversion error's box: its title (empty: the program's own) and whether it is critical.
+    QString conversionErrorTitle;
+    bool conversionErrorCritical = false;
+
+    /// Every kind, in the order the menus and the command line name them.
+    static const QList<TradeFileKind>& all();
+    /// The kind of a command-line name or of a screen's objectName; nullptr when there is none.
+    static const TradeFileKind* byCommand(const QString& command);
+    static const TradeFileKind* byScreen(const QString& screen);
+    /// The kinds that can be read so far, by command-line name.
+    static QStringList builtCommands();
+
+    bool built = false;
+};
