@@ -3,8 +3,8 @@
 #include "DecimalText.h"
 #include "OrionPositionsRow.h"
 #include "StoreError.h"
+#include "TradeFileLines.h"
 
-#include <QStringDecoder>
 #include <QVarLengthArray>
 
 #include <cstdlib>
@@ -19,15 +19,6 @@ const QString kConversionError = QStringLiteral("Invalid File Provided, Pls Chec
 // Larger rates do not fit the staging table's rate column, nor its amounts, on every engine.
 constexpr qint64 kLargestRateHundredths = 100'000'000'000'000'000;
 constexpr qint64 kLargestQtyHundredths = qint64(std::numeric_limits<qint32>::max()) * 100;
-
-bool isAscii(QByteArrayView bytes)
-{
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
 
 /// One number of the line, in hundredths; nothing when it has more digits than hundredths can hold.
 std::optional<qint64> hundredths(QStringView field)
@@ -57,7 +48,7 @@ public:
 
     bool readLine(QByteArrayView bytes, const QString& file, qint64 lineNumber) override
     {
-        const QString line = decodeOrionLine(bytes);
+        const QString line = DecodeTradeText(bytes);
         const auto field = [&](OrionPositions::Pair pair) {
             const qsizetype start = m_positions.start(pair);
             if (start >= line.size())
@@ -197,16 +188,6 @@ QString OrionPositions::valueName(int k)
     QString pair = pairLabel(k / 2);
     pair.chop(2);
     return pair + (k % 2 == 0 ? QStringLiteral(" column start") : QStringLiteral(" column length"));
-}
-
-QString decodeOrionLine(QByteArrayView line)
-{
-    // Trade files come from terminals of every age.
-    if (isAscii(line))
-        return QString::fromLatin1(line);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(line);
-    return utf8.hasError() ? QString::fromLatin1(line) : text;
 }
 
 std::unique_ptr<CashLineReader> makeOrionCashLineReader(const OrionPositions& positions,

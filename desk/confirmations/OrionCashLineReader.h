@@ -40,10 +40,6 @@ struct OrionPositions
     static QString valueName(int k);
 };
 
-/// A line of an Orion file as text: UTF-8 where it is valid, else Latin-1. Positions count its
-/// characters, in the reader and in the settings dialogs' preview alike.
-QString decodeOrionLine(QByteArrayView line);
-
 /// Reads the fixed-width lines of an Orion cash file: a buy row and a sale row from one line.
 ///
 /// Rates and quantities are the number at the start of their field once commas are removed, rounded

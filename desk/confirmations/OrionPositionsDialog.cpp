@@ -4,6 +4,7 @@
 #include "OrionPositionsRow.h"
 #include "Prompter.h"
 #include "Store.h"
+#include "TradeFileLines.h"
 #include "WindowGeometry.h"
 
 #include <QFile>
@@ -205,7 +206,7 @@ void OrionPositionsDialog::browse()
     QByteArray line = file.readLine(kMostPreviewBytes);
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
-    txtfileprev->setPlainText(decodeOrionLine(line));
+    txtfileprev->setPlainText(DecodeTradeText(line));
 }
 
 void OrionPositionsDialog::applySelection(int pair)
