@@ -63,7 +63,8 @@ QList<TableDefinition> tables()
          "%CI%, "
          "Status TEXT NOT NULL DEFAULT 'Queued', QDateTime %DATETIME% DEFAULT %NOW%, DelDate %DATETIME%",
          {"CREATE INDEX MessageQueue_Status ON MessageQueue (Status, nid)",
-          "CREATE INDEX MessageQueue_MobileNo ON MessageQueue (MobileNo)"},
+          "CREATE INDEX MessageQueue_MobileNo ON MessageQueue (MobileNo)",
+          "CREATE INDEX MessageQueue_QDateTime ON MessageQueue (QDateTime)"},
          {}},
         {"ClientMaster",
          "id %AUTO%, cName %CI%, cMobile %CI%, cdpinid %CI%, cEmail %CI%",
@@ -235,6 +236,14 @@ void numberFutureTrades(const Store& store, const QSet<QString>& existing)
             forEngine(QStringLiteral("ALTER TABLE future ADD COLUMN lineseq %BIGINT%"), store.engine()));
 }
 
+// Version 5: the guards that look up the texts queued on a day find them by QDateTime.
+void indexQueueTimes(const Store& store, const QSet<QString>& existing)
+{
+    if (existing.contains(QStringLiteral("messagequeue")))
+        store.exec(
+            QStringLiteral("CREATE INDEX IF NOT EXISTS MessageQueue_QDateTime ON MessageQueue (QDateTime)"));
+}
+
 } // namespace
 
 void Schema::ensure(const Store& store)
@@ -260,6 +269,8 @@ void Schema::ensure(const Store& store)
         widenBatchNumbers(store, &existing);
     if (version < 4)
         numberFutureTrades(store, existing);
+    if (version < 5)
+        indexQueueTimes(store, existing);
 
     for (const TableDefinition& table : tables()) {
         if (existing.contains(QString::fromLatin1(table.name).toLower()))

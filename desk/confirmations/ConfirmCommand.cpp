@@ -1,6 +1,7 @@
 #include "ConfirmCommand.h"
 
 #include "DeskSession.h"
+#include "NetPositionConfirmations.h"
 #include "Store.h"
 #include "TradeConfirmations.h"
 #include "TradeFileList.h"
@@ -72,6 +73,11 @@ int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& contex
     if (parser.isSet(QStringLiteral("layout")) &&
         description->messages != TradeFileKind::MessageSource::NetPositions)
         throw UsageError(QStringLiteral("--layout is for netpos only"));
+    const std::optional<NetPositionConfirmations::Layout> layout =
+        NetPositionConfirmations::layoutNamed(parser.value(QStringLiteral("layout")));
+    if (parser.isSet(QStringLiteral("layout")) && !layout)
+        throw UsageError(QStringLiteral("--layout takes qty-avg or qty-amt-avg, not %1")
+                             .arg(parser.value(QStringLiteral("layout"))));
     const QStringList files = arguments.mid(1);
     if (files.isEmpty())
         throw UsageError(QStringLiteral("confirm %1 needs at least one trade file").arg(kind));
@@ -96,6 +102,9 @@ int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& contex
     session.setCurrentUserName(user);
     const std::unique_ptr<TradeConfirmations> engine = TradeConfirmations::create(session, *description);
     engine->loadPositions();
+    auto* netPositions = dynamic_cast<NetPositionConfirmations*>(engine.get());
+    if (netPositions && layout)
+        netPositions->setLayout(*layout);
 
     QTextStream& err = context.err();
     TradeFileList listed;
@@ -119,14 +128,23 @@ int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& contex
             << Qt::endl;
     }
     const QList<QueueGridRow> grid = engine->generate(prefix);
+    if (netPositions) {
+        for (const QString& warning : netPositions->generationWarnings())
+            err << warning << Qt::endl;
+    }
     QTextStream& out = context.out();
     for (const QueueGridRow& row : grid)
         out << escapeText(row.mobileNo) << u'\t' << escapeText(row.message) << u'\n';
     out.flush();
 
     if (parser.isSet(QStringLiteral("send"))) {
-        engine->send(grid);
-        err << QStringLiteral("Message has been sent in Queue") << Qt::endl;
+        const int queued = engine->send(grid);
+        // The screen's own confirmation, or the count where the screen shows none.
+        if (grid.isEmpty() && description->sentConfirmationOnlyWithRows)
+            err << QStringLiteral("queued %1 messages, batch %2").arg(queued).arg(session.CurrentBatchNo())
+                << Qt::endl;
+        else
+            err << description->sentConfirmation << Qt::endl;
     }
     return 0;
 }

@@ -2,9 +2,11 @@
 
 #include "CashConfirmations.h"
 #include "ClientTable.h"
+#include "CommodityConfirmations.h"
 #include "DeskSession.h"
 
 #include "FutureConfirmations.h"
+#include "NetPositionConfirmations.h"
 #include <QSet>
 
 std::unique_ptr<TradeConfirmations> TradeConfirmations::create(DeskSession& session,
@@ -17,6 +19,10 @@ std::unique_ptr<TradeConfirmations> TradeConfirmations::create(DeskSession& sess
         return std::make_unique<CashConfirmations>(session, kind);
     case TradeFileKind::MessageSource::TradeFragments:
         return std::make_unique<FutureConfirmations>(session, kind);
+    case TradeFileKind::MessageSource::NetPositions:
+        return std::make_unique<NetPositionConfirmations>(session, kind);
+    case TradeFileKind::MessageSource::GreetingQuery:
+        return std::make_unique<CommodityConfirmations>(session, kind);
     default:
         return nullptr;
     }

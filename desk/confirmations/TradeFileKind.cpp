@@ -159,6 +159,18 @@ QList<TradeFileKind> describeKinds()
     mcx.messages = Kind::MessageSource::GreetingQuery;
     mcx.fileListClick = Kind::FileListClick::SingleRemoves;
     mcx.readEmptiesFileList = false;
+    mcx.stagedGridFormat = QStringLiteral(
+        "       |  Client Code        | Script Name                                   | Rate     "
+        "           | Qty           |   Buy / Sale | Month      ");
+    mcx.messagesTab = QStringLiteral("Messages");
+    mcx.hasPrefix = false;
+    mcx.browseCaption = QStringLiteral("Open Files");
+    mcx.sentConfirmation = QStringLiteral("Messages Placed in Queue - Pls. Run Server to Dispatch Message");
+    mcx.sentConfirmationInformation = true;
+    mcx.sentConfirmationOnlyWithRows = true;
+    mcx.sendClearsMessages = true;
+    mcx.copiesCells = true;
+    mcx.built = true;
     kinds << mcx;
 
     Kind ncdex = mcx;
@@ -169,6 +181,7 @@ QList<TradeFileKind> describeKinds()
     ncdex.settingsDialog = QStringLiteral("dlgncdexconfig");
     ncdex.stagingTable = QStringLiteral("ncdex");
     ncdex.storedQuery = QStringLiteral("v_ncdex");
+    ncdex.stagedGridFormat.chop(6);
     kinds << ncdex;
 
     // Net positions: a fixed-width report of its own two layouts; no staging table.
@@ -184,6 +197,11 @@ QList<TradeFileKind> describeKinds()
     netpos.messages = Kind::MessageSource::NetPositions;
     netpos.fileListClick = Kind::FileListClick::SingleRemoves;
     netpos.readEmptiesFileList = false;
+    netpos.prefixTrimmed = true;
+    netpos.stagedGridFormat =
+        QStringLiteral("   |  Client Code     | Script Name                         | Buy Price      "
+                       "| Sale Price     | Proffit/Loss   | Exch      | Buy Qty       | Sale Qty      ");
+    netpos.built = true;
     kinds << netpos;
 
     return kinds;

@@ -115,6 +115,20 @@ struct TradeFileKind
     QString stagedGridFormat;
     QString summaryGridFormat;
     QString messagesTab = QStringLiteral("Message");
+    /// The screen has the prefix box whose text begins every message.
+    bool hasPrefix = true;
+    /// The caption of the button that opens the file-browse dialog.
+    QString browseCaption = QStringLiteral("...");
+    /// The box shown after sending: its text, whether it carries the information icon and the screen's
+    /// caption (else no icon and the program's title), and whether it is shown only when the message
+    /// grid had rows.
+    QString sentConfirmation = QStringLiteral("Message has been sent in Queue");
+    bool sentConfirmationInformation = false;
+    bool sentConfirmationOnlyWithRows = false;
+    /// Sending clears the message grid, so that a second press cannot queue the same texts again.
+    bool sendClearsMessages = false;
+    /// Ctrl+C in a grid puts the text of its current cell on the clipboard.
+    bool copiesCells = false;
     /// A conversion error's box: its title (empty: the program's own) and whether it is critical.
     QString conversionErrorTitle;
     bool conversionErrorCritical = false;

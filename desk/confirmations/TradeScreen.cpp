@@ -6,15 +6,20 @@
 #include "MessageQueueTable.h"
 #include "Prompter.h"
 #include "Store.h"
+#include "dlgMCXConfig.h"
 #include "dlgbseconfig.h"
 #include "dlgfutconfig.h"
+#include "dlgncdexconfig.h"
 #include "dlgnseconfig.h"
 #include "dlgorinbse.h"
 #include "dlgorinnse.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -50,6 +55,21 @@ TextGrid* makeGrid(QWidget* parent, const char* name, const QString& format)
     return grid;
 }
 
+// Ctrl+C in the grid puts the text of its current cell on the clipboard, as plain text.
+void copyCurrentCell(TextGrid* grid)
+{
+    auto* copy = new QAction(grid);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    QObject::connect(copy, &QAction::triggered, grid, [grid] {
+        const QModelIndex current = grid->currentIndex();
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        clipboard->setText(current.isValid() ? grid->text(current.row(), current.column()) : QString());
+    });
+    grid->addAction(copy);
+}
+
 } // namespace
 
 TradeScreen::TradeScreen(const TradeFileKind& kind, DeskSession& session, Prompter& prompter, QWidget* parent)
@@ -69,13 +89,16 @@ TradeScreen::TradeScreen(const TradeFileKind& kind, DeskSession& session, Prompt
     List1->setObjectName(QStringLiteral("List1"));
     auto* lblfiles = new QLabel(QStringLiteral("File Name(s) :"), this);
     lblfiles->setBuddy(List1);
-    cmdbrow = makeButton(this, "cmdbrow", QStringLiteral("..."));
+    cmdbrow = makeButton(this, "cmdbrow", kind.browseCaption);
     cmdReadFile = makeButton(this, "cmdReadFile", QStringLiteral("&Read File(s)"));
-    txtprefix = new QLineEdit(this);
-    txtprefix->setObjectName(QStringLiteral("txtprefix"));
-    txtprefix->setMaxLength(60);
-    auto* lblprefix = new QLabel(QStringLiteral("Prefix :"), this);
-    lblprefix->setBuddy(txtprefix);
+    QLabel* lblprefix = nullptr;
+    if (kind.hasPrefix) {
+        txtprefix = new QLineEdit(this);
+        txtprefix->setObjectName(QStringLiteral("txtprefix"));
+        txtprefix->setMaxLength(60);
+        lblprefix = new QLabel(QStringLiteral("Prefix :"), this);
+        lblprefix->setBuddy(txtprefix);
+    }
     cmdGenMessage = makeButton(this, "cmdGenMessage", QStringLiteral("&Generate Message"));
     cmdSendMessage = makeButton(this, "cmdSendMessage", QStringLiteral("&Send Message"));
     cmdConfigure = makeButton(this, "cmdConfigure", QStringLiteral("Configure"));
@@ -91,6 +114,10 @@ TradeScreen::TradeScreen(const TradeFileKind& kind, DeskSession& session, Prompt
         SSTab1->addTab(msf2, QStringLiteral("Summarized Data"));
     }
     SSTab1->addTab(msfmessage, kind.messagesTab);
+    if (kind.copiesCells) {
+        copyCurrentCell(msf1);
+        copyCurrentCell(msfmessage);
+    }
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -101,8 +128,10 @@ TradeScreen::TradeScreen(const TradeFileKind& kind, DeskSession& session, Prompt
     top->addWidget(lblfiles, 0, 0, Qt::AlignTop);
     top->addWidget(List1, 0, 1);
     top->addWidget(cmdbrow, 0, 2, Qt::AlignTop);
-    top->addWidget(lblprefix, 1, 0);
-    top->addWidget(txtprefix, 1, 1);
+    if (txtprefix) {
+        top->addWidget(lblprefix, 1, 0);
+        top->addWidget(txtprefix, 1, 1);
+    }
     List1->setMaximumHeight(110);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdReadFile);
@@ -211,7 +240,7 @@ void TradeScreen::generateMessages()
 {
     msfmessage->clearRows();
     try {
-        const QList<QueueGridRow> messages = m_engine->generate(txtprefix->text());
+        const QList<QueueGridRow> messages = m_engine->generate(txtprefix ? txtprefix->text() : QString());
         QList<QStringList> rows;
         rows.reserve(messages.size());
         for (const QueueGridRow& message : messages)
@@ -239,8 +268,14 @@ void TradeScreen::sendMessages()
         reportStoreError(error.message());
         return;
     }
-    m_prompter.message({QStringLiteral("Message has been sent in Queue"), QString(),
-                        PromptMessage::Icon::None, PromptMessage::Buttons::Ok});
+    if (m_kind.sendClearsMessages)
+        msfmessage->clearRows();
+    if (rows.isEmpty() && m_kind.sentConfirmationOnlyWithRows)
+        return;
+    const bool information = m_kind.sentConfirmationInformation;
+    m_prompter.message({m_kind.sentConfirmation, information ? windowTitle() : QString(),
+                        information ? PromptMessage::Icon::Information : PromptMessage::Icon::None,
+                        PromptMessage::Buttons::Ok});
 }
 
 void TradeScreen::configure()
@@ -257,6 +292,10 @@ void TradeScreen::configure()
         dialog = new dlgorinbse(store, m_prompter, window());
     else if (m_kind.settingsDialog == QLatin1String("dlgorinnse"))
         dialog = new dlgorinnse(store, m_prompter, window());
+    else if (m_kind.settingsDialog == QLatin1String("dlgMCXConfig"))
+        dialog = new dlgMCXConfig(store, m_prompter, window());
+    else if (m_kind.settingsDialog == QLatin1String("dlgncdexconfig"))
+        dialog = new dlgncdexconfig(store, m_prompter, window());
     if (!dialog)
         return;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -276,8 +315,10 @@ void TradeScreen::setBusy(bool busy)
     m_busy = busy;
     const std::initializer_list<QWidget*> controls = {List1,         cmdbrow,        cmdReadFile, txtprefix,
                                                       cmdGenMessage, cmdSendMessage, cmdConfigure};
-    for (QWidget* control : controls)
-        control->setEnabled(!busy);
+    for (QWidget* control : controls) {
+        if (control)
+            control->setEnabled(!busy);
+    }
     ProgressBar1->setValue(0);
     ProgressBar1->setVisible(busy);
 }

@@ -51,7 +51,8 @@ private:
     TradeFileListBox* List1;
     QPushButton* cmdbrow;
     QPushButton* cmdReadFile;
-    QLineEdit* txtprefix;
+    /// Only where the kind has a prefix box.
+    QLineEdit* txtprefix = nullptr;
     QPushButton* cmdGenMessage;
     QPushButton* cmdSendMessage;
     QPushButton* cmdConfigure;

@@ -78,6 +78,19 @@ void TestConfirmCli::printsTheGridOfTheEngine_data()
                                << QStringList{"Not Found: ZX999"};
     QTest::newRow("orion-fno") << "orion-fno" << sample("orion_fno_trades.txt")
                                << QStringList{"Not Found: XY901"};
+    QTest::newRow("netpos") << "netpos" << sample("netpos_report.txt") << QStringList{"Not Found: ZX999"};
+    const QString mcx = sample("mcx_trades.txt");
+    QTest::newRow("mcx") << "mcx" << mcx
+                         << QStringList{
+                                mcx + ", line 153: the buy/sale flag \"B\" is not a number; the line was "
+                                      "not staged.",
+                                "Not Found: ZZ999"};
+    const QString ncdex = sample("ncdex_trades.txt");
+    QTest::newRow("ncdex") << "ncdex" << ncdex
+                           << QStringList{ncdex +
+                                              ", line 123: the rate \"6228.5.0\" is not a number; the line "
+                                              "was not staged.",
+                                          "Not Found: NX404"};
 }
 
 void TestConfirmCli::printsTheGridOfTheEngine()
@@ -104,8 +117,10 @@ void TestConfirmCli::printsTheGridOfTheEngine()
         expected << row.mobileNo + u'\t' + row.message;
     QVERIFY(expected.size() > 36);
     QCOMPARE(run.outLines(), expected);
-    // BSE trims the prefix; the other kinds take it as typed.
-    const QString start = QString::fromLatin1(description.prefixTrimmed ? "EOD 08-Dec " : " EOD 08-Dec  ");
+    // BSE trims the prefix; the other kinds take it as typed; the commodity kinds greet instead.
+    const QString start = QString::fromLatin1(!description.hasPrefix      ? "Dear "
+                                              : description.prefixTrimmed ? "EOD 08-Dec "
+                                                                          : " EOD 08-Dec  ");
     QVERIFY2(expected.first().section(u'\t', 1).startsWith(start), qPrintable(expected.first()));
 
     // Nothing was queued without --send.
@@ -191,8 +206,8 @@ void TestConfirmCli::refusals_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("reason");
     const QString bse = sample("bse_trades.txt");
-    const QString available = "the kinds available are bse, nse, fno, orion-bse, orion-nse, orion-fno";
-    QTest::newRow("kind not built") << QStringList{"confirm", "mcx", bse} << 2 << available;
+    const QString available =
+        "the kinds available are bse, nse, fno, orion-bse, orion-nse, orion-fno, mcx, ncdex, netpos";
     QTest::newRow("unknown kind") << QStringList{"confirm", "lse", bse} << 2 << available;
     QTest::newRow("no kind") << QStringList{"confirm"} << 2 << "confirm needs the kind of trade file";
     QTest::newRow("no file") << QStringList{"confirm", "bse"} << 2 << "needs at least one trade file";

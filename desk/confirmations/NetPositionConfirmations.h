@@ -1,0 +1,86 @@
+#pragma once
+
+#include "TradeConfirmations.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+/// The engine of `frm_NetPosition` and `brisant confirm netpos`: reads a fixed-width net-position
+/// report in one of its two layouts into positions kept in memory, words each position as a fragment
+/// (squared off with its profit or loss, or its open legs), and joins consecutive fragments of one
+/// client into texts of under 159 characters queued under "NP".
+class NetPositionConfirmations : public TradeConfirmations
+{
+public:
+    /// Where the report's fields stand: "Qty,Avg" (Option1) or "Qty,Amt,Avg" (Option2).
+    enum class Layout { QtyAvg, QtyAmtAvg };
+    /// The layout of a command-line name: qty-avg or qty-amt-avg.
+    static std::optional<Layout> layoutNamed(const QString& name);
+
+    NetPositionConfirmations(DeskSession& session, const TradeFileKind& kind);
+
+    /// Applies to the next read.
+    void setLayout(Layout layout) { m_layout = layout; }
+    Layout layout() const { return m_layout; }
+
+    /// Leaves every staging table alone: the positions live in this engine.
+    void open() override {}
+    /// Both layouts have fixed places; nothing is stored for them.
+    void loadPositions() override {}
+
+    /// Replaces the positions with the accepted lines of the files: a line is taken when its
+    /// acceptance field reads as a number, others pass silently; a taken line with a quantity or price
+    /// that is not a number is kept as the report shows it (counting as 0) and named in the problems.
+    TradeReadReport readFiles(const QStringList& files, const Progress& progress = {}) override;
+
+    /// msf1: an empty row, then one row per position: mark column (empty), client code, script name,
+    /// buy price, sale price, profit or loss, exchange, bought quantity, sold quantity.
+    QList<QStringList> stagedGrid() const override;
+    /// Mf: per position with a client code, its mark ("Not Found" after a generation that found no
+    /// client for it), the code and the fragment.
+    QList<QStringList> fragmentGrid() const;
+    QStringList missingClientCodes() const override;
+
+    /// Walks the fragments in file order, joining consecutive ones of one client behind the trimmed
+    /// prefix and the code while the text stays under 159 characters; the grid is in that order, not
+    /// the client master's. A fragment too long for a text of its own is still given one, and named in
+    /// generationWarnings().
+    QList<QueueGridRow> generate(const QString& prefix) const override;
+    const QStringList& generationWarnings() const { return m_warnings; }
+
+    /// One batch number per send, then every row with a number and a text under "NP".
+    int send(const QList<QueueGridRow>& grid) override;
+
+private:
+    struct Position
+    {
+        QString exchange;
+        QString code;
+        QString scriptName;
+        QString buyQty;
+        QString buyPrice;
+        QString saleQty;
+        QString salePrice;
+        QString profitLoss;
+    };
+    struct Fragment
+    {
+        QString code;
+        /// As Mf shows it, and trimmed as a text joins it.
+        QString text;
+        QString joined;
+    };
+    class LineReader;
+
+    void buildFragments();
+
+    Layout m_layout = Layout::QtyAvg;
+    QList<Position> m_positions;
+    QList<Fragment> m_fragments;
+    // Written by generate, as the screen's Mf column 0 and its warnings are.
+    mutable QStringList m_marks;
+    mutable QStringList m_warnings;
+};
