@@ -94,10 +94,7 @@ public:
 private:
     bool skip(const QString& file, qint64 lineNumber, const QString& why)
     {
-        ++m_report.skipped;
-        m_report.problems << QStringLiteral("%1, line %2: %3; the line was not staged.")
-                                 .arg(file, QString::number(lineNumber), why);
-        return true;
+        return ReportSkippedLine(m_report, file, lineNumber, why);
     }
 
     const TradeFileKind& m_kind;
@@ -239,16 +236,4 @@ QList<QueueGridRow> CashConfirmations::generate(const QString& prefix) const
         grid << QueueGridRow{client.mobile, text};
     }
     return grid;
-}
-
-int CashConfirmations::send(const QList<QueueGridRow>& grid)
-{
-    if (m_kind.batch == TradeFileKind::BatchRule::EveryPress)
-        m_session.NextBatchNumber();
-    QueueBatch batch(m_session);
-    for (const QueueGridRow& row : grid) {
-        if (!row.mobileNo.isEmpty() && !row.message.isEmpty())
-            batch.AddToQueue(m_kind.appId, row.mobileNo, row.message);
-    }
-    return batch.send();
 }

@@ -54,10 +54,6 @@ public:
     /// letter case ignored.
     QList<QueueGridRow> generate(const QString& prefix) const override;
 
-    /// Takes a new batch number first where the kind does so on every press (even with nothing to
-    /// send), else keeps the last one taken.
-    int send(const QList<QueueGridRow>& grid) override;
-
 private:
     class DelimitedReader;
     CashTradeTable table() const;

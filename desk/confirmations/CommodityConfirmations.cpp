@@ -95,10 +95,7 @@ private:
 
     bool skip(const QString& file, qint64 lineNumber, const QString& why)
     {
-        ++m_report.skipped;
-        m_report.problems << QStringLiteral("%1, line %2: %3; the line was not staged.")
-                                 .arg(file, QString::number(lineNumber), why);
-        return true;
+        return ReportSkippedLine(m_report, file, lineNumber, why);
     }
 
     const TradeFileKind& m_kind;
@@ -224,15 +221,4 @@ QList<QueueGridRow> CommodityConfirmations::generate(const QString&) const
             grid << std::move(candidate);
     }
     return grid;
-}
-
-int CommodityConfirmations::send(const QList<QueueGridRow>& grid)
-{
-    m_session.NextBatchNumber();
-    QueueBatch batch(m_session);
-    for (const QueueGridRow& row : grid) {
-        if (!row.mobileNo.isEmpty() && !row.message.isEmpty())
-            batch.AddToQueue(m_kind.appId, row.mobileNo, row.message);
-    }
-    return batch.send();
 }

@@ -37,8 +37,6 @@ public:
     /// The prefix is not used.
     QList<QueueGridRow> generate(const QString& prefix) const override;
 
-    int send(const QList<QueueGridRow>& grid) override;
-
     /// The day whose queued texts generate() leaves out: the local date unless one is set.
     QDate today() const { return m_today.isValid() ? m_today : QDate::currentDate(); }
     void setToday(const QDate& day) { m_today = day; }

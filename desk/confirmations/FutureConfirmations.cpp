@@ -121,10 +121,7 @@ private:
 
     bool skip(const QString& file, qint64 lineNumber, const QString& why)
     {
-        ++m_report.skipped;
-        m_report.problems << QStringLiteral("%1, line %2: %3; the line was not staged.")
-                                 .arg(file, QString::number(lineNumber), why);
-        return true;
+        return ReportSkippedLine(m_report, file, lineNumber, why);
     }
 
     const Kind& m_kind;
@@ -250,16 +247,4 @@ QList<QueueGridRow> FutureConfirmations::generate(const QString& prefix) const
             grid << QueueGridRow{client.mobile, texts.current};
     }
     return grid;
-}
-
-int FutureConfirmations::send(const QList<QueueGridRow>& grid)
-{
-    if (m_kind.batch == Kind::BatchRule::EveryPress)
-        m_session.NextBatchNumber();
-    QueueBatch batch(m_session);
-    for (const QueueGridRow& row : grid) {
-        if (!row.mobileNo.isEmpty() && !row.message.isEmpty())
-            batch.AddToQueue(m_kind.appId, row.mobileNo, row.message);
-    }
-    return batch.send();
 }

@@ -37,8 +37,6 @@ public:
     /// fragment. Codes are matched to the client master trimmed, letter case ignored.
     QList<QueueGridRow> generate(const QString& prefix) const override;
 
-    int send(const QList<QueueGridRow>& grid) override;
-
 private:
     class LineReader;
     FutureTradeTable table() const;

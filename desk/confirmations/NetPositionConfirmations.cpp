@@ -264,14 +264,3 @@ QList<QueueGridRow> NetPositionConfirmations::generate(const QString& prefix) co
     }
     return grid;
 }
-
-int NetPositionConfirmations::send(const QList<QueueGridRow>& grid)
-{
-    m_session.NextBatchNumber();
-    QueueBatch batch(m_session);
-    for (const QueueGridRow& row : grid) {
-        if (!row.mobileNo.isEmpty() && !row.message.isEmpty())
-            batch.AddToQueue(m_kind.appId, row.mobileNo, row.message);
-    }
-    return batch.send();
-}

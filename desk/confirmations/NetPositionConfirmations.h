@@ -51,9 +51,6 @@ public:
     QList<QueueGridRow> generate(const QString& prefix) const override;
     const QStringList& generationWarnings() const { return m_warnings; }
 
-    /// One batch number per send, then every row with a number and a text under "NP".
-    int send(const QList<QueueGridRow>& grid) override;
-
 private:
     struct Position
     {

@@ -113,9 +113,7 @@ private:
 
     void problem(const QString& file, qint64 lineNumber, const QString& what)
     {
-        ++m_report.skipped;
-        m_report.problems << QStringLiteral("%1, line %2: %3; the line was not staged.")
-                                 .arg(file, QString::number(lineNumber), what);
+        ReportSkippedLine(m_report, file, lineNumber, what);
     }
 
     // The box says only what the operator is to do; the line it happened on goes with the problems.

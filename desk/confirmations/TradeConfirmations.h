@@ -72,9 +72,10 @@ public:
     /// "Generate Message": the texts of every client of the client master, in its order.
     virtual QList<QueueGridRow> generate(const QString& prefix) const = 0;
 
-    /// "Send Message": takes a batch number as the kind does, then queues every row whose number and
-    /// text are both non-empty. Returns how many were queued.
-    virtual int send(const QList<QueueGridRow>& grid) = 0;
+    /// "Send Message": takes a batch number where the kind does so on every press (even with nothing to
+    /// send), then queues every row whose number and text are both non-empty under the kind's
+    /// application id. Returns how many were queued.
+    int send(const QList<QueueGridRow>& grid);
 
 protected:
     TradeConfirmations(DeskSession& session, const TradeFileKind& kind)

@@ -78,6 +78,14 @@ void ReadTradeLines(const QStringList& files, bool skipsFirstLine,
         progress(total, total);
 }
 
+bool ReportSkippedLine(TradeReadReport& report, const QString& file, qint64 lineNumber, const QString& why)
+{
+    ++report.skipped;
+    report.problems << QStringLiteral("%1, line %2: %3; the line was not staged.")
+                           .arg(file, QString::number(lineNumber), why);
+    return true;
+}
+
 QString DecodeTradeText(QByteArrayView bytes)
 {
     if (isAscii(bytes))

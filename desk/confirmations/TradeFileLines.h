@@ -21,6 +21,10 @@ void ReadTradeLines(const QStringList& files, bool skipsFirstLine,
                     const TradeConfirmations::Progress& progress, QStringList& problems,
                     const TradeLineTaker& take);
 
+/// Counts a line as skipped and names it, with why, among the read's problems; returns true, so that
+/// reading goes on.
+bool ReportSkippedLine(TradeReadReport& report, const QString& file, qint64 lineNumber, const QString& why);
+
 /// A piece of a trade line as text. Trade files come from terminals of every age: UTF-8 where it is
 /// valid, else Latin-1.
 QString DecodeTradeText(QByteArrayView bytes);
