@@ -10,11 +10,14 @@
 #include "dlgfutconfig.h"
 #include "dlgncdexconfig.h"
 #include "dlgnseconfig.h"
+#include "dlgorinbse.h"
+#include "dlgorinnse.h"
 #include "frmlogin.h"
 #include "mdimain.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -103,6 +106,10 @@ QWidget* TestScreenSizes::open(const QString& name)
         dialog = new dlgMCXConfig(store, prompter, m_main.get());
     else if (name == QLatin1String("dlgncdexconfig"))
         dialog = new dlgncdexconfig(store, prompter, m_main.get());
+    else if (name == QLatin1String("dlgorinbse"))
+        dialog = new dlgorinbse(store, prompter, m_main.get());
+    else if (name == QLatin1String("dlgorinnse"))
+        dialog = new dlgorinnse(store, prompter, m_main.get());
     else if (name == QLatin1String("dlgFileBrowse"))
         dialog = new dlgFileBrowse(prompter, m_main.get());
     if (name == QLatin1String("dlgSearch")) {
@@ -138,11 +145,20 @@ void TestScreenSizes::readSamples(QWidget* screen)
 {
     auto* files = dynamic_cast<FileTarget*>(screen);
     QVERIFY(files);
-    const bool bse = screen->objectName() == QLatin1String("frmBseParse");
-    files->GetFiles({QStringLiteral(SAMPLES_DIR) + (bse ? "/bse_trades.txt" : "/nse_trades.txt")});
+    // Each screen reads the sample of its own kind.
+    static const QHash<QString, QString> samples = {
+        {"frmBseParse", "bse_trades.txt"},       {"frmnseparse", "nse_trades.txt"},
+        {"frmfutureparse", "fno_trades.txt"},    {"frmfutureparse_ORIN", "orion_fno_trades.txt"},
+        {"frmorinBSE", "orion_bse_trades.txt"},  {"frmOrinNse", "orion_nse_trades.txt"},
+        {"frmCommodity", "mcx_trades.txt"},      {"frmNcdex", "ncdex_trades.txt"},
+        {"frm_NetPosition", "netpos_report.txt"}};
+    QVERIFY(samples.contains(screen->objectName()));
+    files->GetFiles({QStringLiteral(SAMPLES_DIR "/") + samples.value(screen->objectName())});
     ClickControl(screen, QStringLiteral("cmdReadFile"));
     QTRY_VERIFY(Control<QTableView>(screen, QStringLiteral("msf1"))->model()->rowCount() > 0);
-    Control<QLineEdit>(screen, QStringLiteral("txtprefix"))->setText(QStringLiteral("EOD"));
+    // The commodity screens have no prefix box.
+    if (auto* prefix = screen->findChild<QLineEdit*>(QStringLiteral("txtprefix")))
+        prefix->setText(QStringLiteral("EOD"));
     ClickControl(screen, QStringLiteral("cmdGenMessage"));
     QTRY_VERIFY(Control<QTableView>(screen, QStringLiteral("msfmessage"))->model()->rowCount() > 0);
 }
@@ -199,9 +215,11 @@ void TestScreenSizes::opensWhole_data()
 {
     QTest::addColumn<QString>("name");
     for (const char* name :
-         {"frmlogin", "mdimain", "frmUserMaster", "frmProxyConfig", "frmPartymaster", "frmBseParse",
-          "frmnseparse", "dlgbseconfig", "dlgnseconfig", "dlgfutconfig", "dlgMCXConfig", "dlgncdexconfig",
-          "dlgFileBrowse", "dlgSearch", "Frm_BankDetails"})
+         {"frmlogin",     "mdimain",       "frmUserMaster",  "frmProxyConfig",      "frmPartymaster",
+          "frmBseParse",  "frmnseparse",   "frmfutureparse", "frmfutureparse_ORIN", "frmorinBSE",
+          "frmOrinNse",   "frmCommodity",  "frmNcdex",       "frm_NetPosition",     "dlgbseconfig",
+          "dlgnseconfig", "dlgfutconfig",  "dlgMCXConfig",   "dlgncdexconfig",      "dlgorinbse",
+          "dlgorinnse",   "dlgFileBrowse", "dlgSearch",      "Frm_BankDetails"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
