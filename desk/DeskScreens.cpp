@@ -3,6 +3,7 @@
 #include "ClientScreens.h"
 #include "ConfirmationScreens.h"
 #include "CoreScreens.h"
+#include "SpreadsheetScreens.h"
 
 ScreenCatalog makeDeskScreens(DeskSession& session, Prompter& prompter)
 {
@@ -10,5 +11,6 @@ ScreenCatalog makeDeskScreens(DeskSession& session, Prompter& prompter)
     addCoreScreens(catalog, session, prompter);
     addClientScreens(catalog, session, prompter);
     addConfirmationScreens(catalog, session, prompter);
+    addSpreadsheetScreens(catalog, session, prompter);
     return catalog;
 }

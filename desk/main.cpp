@@ -4,6 +4,7 @@
 #include "DeskApplication.h"
 #include "DeskScreens.h"
 #include "DeskSession.h"
+#include "SpreadsheetCommands.h"
 #include "Store.h"
 #include "Ticker.h"
 #include "WidgetPrompter.h"
@@ -21,6 +22,9 @@ CommandLine makeCommandLine()
     CommandLine commandLine(QStringLiteral("brisant"));
     commandLine.addCommand(std::make_unique<InitStoreCommand>());
     commandLine.addCommand(std::make_unique<ConfirmCommand>());
+    commandLine.addCommand(std::make_unique<LedgerCommand>());
+    commandLine.addCommand(std::make_unique<TemplateCommand>());
+    commandLine.addCommand(std::make_unique<StockCommand>());
     return commandLine;
 }
 

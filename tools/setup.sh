@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Set-up shared by ./run, ./test and the benchmark script: Debian packages and the CMake build.
 
-KELVRA_BUILD_PACKAGES=(cmake g++ make qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libgl-dev zlib1g-dev)
+KELVRA_BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libgl-dev zlib1g-dev
+    libfreexl-dev libgsf-1-dev libquazip1-qt6-dev libxlsxwriter-dev)
 
 # Installs whichever of the named Debian packages are missing.
 kelvra_ensure_packages() {

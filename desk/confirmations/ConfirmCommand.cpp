@@ -1,5 +1,7 @@
 #include "ConfirmCommand.h"
 
+#include "QueueGridRow.h"
+
 #include "DeskSession.h"
 #include "NetPositionConfirmations.h"
 #include "Store.h"
@@ -33,31 +35,6 @@ void ConfirmCommand::configure(QCommandLineParser& parser) const
                                  QStringLiteral("the kind of trade file: %1").arg(builtKinds()));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("trade files, read in this order"),
                                  QStringLiteral("FILE..."));
-}
-
-QString ConfirmCommand::escapeText(const QString& text)
-{
-    QString escaped;
-    escaped.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'\\':
-            escaped += QStringLiteral("\\\\");
-            break;
-        case u'\t':
-            escaped += QStringLiteral("\\t");
-            break;
-        case u'\r':
-            escaped += QStringLiteral("\\r");
-            break;
-        case u'\n':
-            escaped += QStringLiteral("\\n");
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
 }
 
 int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& context)
@@ -133,9 +110,7 @@ int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& contex
             err << warning << Qt::endl;
     }
     QTextStream& out = context.out();
-    for (const QueueGridRow& row : grid)
-        out << escapeText(row.mobileNo) << u'\t' << escapeText(row.message) << u'\n';
-    out.flush();
+    WriteMessageGrid(out, grid);
 
     if (parser.isSet(QStringLiteral("send"))) {
         const int queued = engine->send(grid);

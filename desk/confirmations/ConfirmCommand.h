@@ -15,7 +15,4 @@ public:
     void configure(QCommandLineParser& parser) const override;
     int run(const QCommandLineParser& parser, CommandContext& context) override;
 
-    /// A text as one line of the message grid on standard output: backslash, tab, carriage return
-    /// and line feed written \\, \t, \r and \n.
-    static QString escapeText(const QString& text);
 };

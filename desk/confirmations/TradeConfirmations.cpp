@@ -78,10 +78,5 @@ int TradeConfirmations::send(const QList<QueueGridRow>& grid)
 {
     if (m_kind.batch == TradeFileKind::BatchRule::EveryPress)
         m_session.NextBatchNumber();
-    QueueBatch batch(m_session);
-    for (const QueueGridRow& row : grid) {
-        if (!row.mobileNo.isEmpty() && !row.message.isEmpty())
-            batch.AddToQueue(m_kind.appId, row.mobileNo, row.message);
-    }
-    return batch.send();
+    return QueueGrid(m_session, m_kind.appId, grid);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QueueGridRow.h"
 #include "TradeFileKind.h"
 
 #include <QList>
@@ -10,15 +11,6 @@
 #include <memory>
 
 class DeskSession;
-
-/// One row of a screen's message grid: the mobile number and the text.
-struct QueueGridRow
-{
-    QString mobileNo;
-    QString message;
-
-    bool operator==(const QueueGridRow&) const = default;
-};
 
 /// What one "Read File(s)" did, in the words the screens show.
 struct TradeReadReport

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class DeskSession;
+class QTextStream;
+
+/// One row of a screen's message grid: the mobile number and the text.
+struct QueueGridRow
+{
+    QString mobileNo;
+    QString message;
+    bool operator==(const QueueGridRow&) const = default;
+};
+
+/// Queues every row whose number and text are both non-empty under the application id, in one
+/// transaction, with the session's current batch number; returns how many were queued. Throws
+/// QueueWriteError on a failure.
+int QueueGrid(DeskSession& session, const QString& appId, const QList<QueueGridRow>& grid);
+
+/// A text as one line of the message grid on standard output: backslash, tab, carriage return and
+/// line feed written \\, \t, \r and \n.
+QString EscapeGridText(const QString& text);
+/// The message grid as the commands print it: the number, a tab and the text, one row a line.
+void WriteMessageGrid(QTextStream& out, const QList<QueueGridRow>& grid);

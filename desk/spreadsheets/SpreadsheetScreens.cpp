@@ -1,0 +1,3 @@
+#include "SpreadsheetScreens.h"
+
+void addSpreadsheetScreens(ScreenCatalog&, DeskSession&, Prompter&) {}
