@@ -14,5 +14,4 @@ public:
     }
     void configure(QCommandLineParser& parser) const override;
     int run(const QCommandLineParser& parser, CommandContext& context) override;
-
 };

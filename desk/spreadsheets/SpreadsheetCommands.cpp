@@ -1,8 +1,17 @@
 #include "SpreadsheetCommands.h"
 
 void LedgerCommand::configure(QCommandLineParser&) const {}
-int LedgerCommand::run(const QCommandLineParser&, CommandContext&) { return 1; }
+int LedgerCommand::run(const QCommandLineParser&, CommandContext&)
+{
+    return 1;
+}
 void TemplateCommand::configure(QCommandLineParser&) const {}
-int TemplateCommand::run(const QCommandLineParser&, CommandContext&) { return 1; }
+int TemplateCommand::run(const QCommandLineParser&, CommandContext&)
+{
+    return 1;
+}
 void StockCommand::configure(QCommandLineParser&) const {}
-int StockCommand::run(const QCommandLineParser&, CommandContext&) { return 1; }
+int StockCommand::run(const QCommandLineParser&, CommandContext&)
+{
+    return 1;
+}

@@ -9,7 +9,8 @@ public:
     QString name() const override { return QStringLiteral("ledger"); }
     QString summary() const override
     {
-        return QStringLiteral("read a ledger workbook, print the balance messages, and queue them with --send");
+        return QStringLiteral(
+            "read a ledger workbook, print the balance messages, and queue them with --send");
     }
     void configure(QCommandLineParser& parser) const override;
     int run(const QCommandLineParser& parser, CommandContext& context) override;
@@ -22,7 +23,8 @@ public:
     QString name() const override { return QStringLiteral("template"); }
     QString summary() const override
     {
-        return QStringLiteral("fill a template from each row of a sheet, print the messages, and queue them with --send");
+        return QStringLiteral(
+            "fill a template from each row of a sheet, print the messages, and queue them with --send");
     }
     void configure(QCommandLineParser& parser) const override;
     int run(const QCommandLineParser& parser, CommandContext& context) override;
@@ -35,7 +37,8 @@ public:
     QString name() const override { return QStringLiteral("stock"); }
     QString summary() const override
     {
-        return QStringLiteral("read a stock statement, print the holdings messages, and queue them with --send");
+        return QStringLiteral(
+            "read a stock statement, print the holdings messages, and queue them with --send");
     }
     void configure(QCommandLineParser& parser) const override;
     int run(const QCommandLineParser& parser, CommandContext& context) override;
