@@ -1,1 +1,11 @@
-// Filled in by its author.
+#include "WorkbookSource.h"
+
+std::unique_ptr<WorkbookSource> OpenConvertedWorkbook(const QString&)
+{
+    return nullptr;
+}
+
+bool CanConvertWorkbooks()
+{
+    return false;
+}
