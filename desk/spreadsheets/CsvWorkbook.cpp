@@ -1,1 +1,130 @@
-// Filled in by its author.
+#include "WorkbookSource.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+namespace {
+
+/// Windows-1252 where it differs from Latin-1 (0x80-0x9F); the five unassigned bytes keep their C1 code.
+constexpr char16_t Windows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString DecodeWindows1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        *out++ = QChar(byte >= 0x80 && byte < 0xA0 ? Windows1252High[byte - 0x80] : char16_t(byte));
+    }
+    return text;
+}
+
+/// UTF-8 (a byte-order mark dropped) when the bytes are valid UTF-8, windows-1252 otherwise.
+QString DecodeCsv(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    return DecodeWindows1252(bytes);
+}
+
+/// RFC 4180 records: comma-separated fields, quoted fields holding commas, doubled quotes and line
+/// breaks; a record ends at CR LF, LF or CR.
+QList<QStringList> ParseCsv(QStringView text)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    bool atRecordStart = true;
+    while (i < n) {
+        atRecordStart = false;
+        if (text[i] == u'"') {
+            ++i;
+            while (i < n) {
+                const QChar c = text[i];
+                if (c == u'"') {
+                    if (i + 1 < n && text[i + 1] == u'"') {
+                        field += u'"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                field += c;
+                ++i;
+            }
+        }
+        // An unquoted field, or what follows the closing quote of a malformed one, is kept as written.
+        const qsizetype start = i;
+        while (i < n && text[i] != u',' && text[i] != u'\n' && text[i] != u'\r')
+            ++i;
+        field += text.sliced(start, i - start);
+        row.append(std::exchange(field, QString()));
+        if (i >= n)
+            break;
+        if (text[i] == u',') {
+            ++i;
+            if (i == n)
+                row.append(QString());
+            continue;
+        }
+        if (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n')
+            ++i;
+        ++i;
+        rows.append(std::exchange(row, QStringList()));
+        atRecordStart = true;
+    }
+    if (!atRecordStart || !row.isEmpty())
+        rows.append(row);
+    return rows;
+}
+
+/// A comma-separated file as a workbook of one sheet named after the file.
+class CsvWorkbook : public WorkbookSource
+{
+public:
+    explicit CsvWorkbook(const QString& path)
+        : m_path(path)
+        , m_name(QFileInfo(path).completeBaseName())
+    {
+    }
+
+    QStringList sheetNames() const override { return {m_name}; }
+
+    Worksheet sheet(int index) const override
+    {
+        if (index != 0)
+            throw WorkbookError(QStringLiteral("%1: no sheet number %2").arg(m_path).arg(index + 1),
+                                WorkbookError::Kind::NoSuchSheet);
+        QFile file(m_path);
+        if (!file.open(QIODevice::ReadOnly))
+            throw WorkbookError(QStringLiteral("%1: cannot be read (%2)").arg(m_path, file.errorString()));
+        const QByteArray bytes = file.readAll();
+        return Worksheet(m_name, ParseCsv(DecodeCsv(bytes)));
+    }
+
+private:
+    QString m_path;
+    QString m_name;
+};
+
+} // namespace
+
+std::unique_ptr<WorkbookSource> OpenCsvWorkbook(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw WorkbookError(QStringLiteral("%1: cannot be read (%2)").arg(path, file.errorString()));
+    return std::make_unique<CsvWorkbook>(path);
+}

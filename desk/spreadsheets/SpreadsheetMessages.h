@@ -32,8 +32,8 @@ struct SpreadsheetReading
     QStringList warnings;
 };
 
-/// Called now and then while reading, with the trimmed code cell of the row at hand; the screens
-/// show it on the reading button and let their window events run.
+/// Called while reading for the first row examined and every thousandth after it, with the trimmed
+/// code cell of that row; the screens show it on the reading button. Never called for an empty sheet.
 using SpreadsheetProgress = std::function<void(const QString& code)>;
 
 /// The screens' remembered settings, per user, under the application name Kelvra (QSettings, ini

@@ -58,6 +58,7 @@ private:
         return window->isWindow() ? window->screen()->availableGeometry() : window->parentWidget()->rect();
     }
     void readSamples(QWidget* screen);
+    void readWorkbook(QWidget* screen);
     static void verifyWhole(QWidget* screen);
     void openMainWindow()
     {
@@ -163,6 +164,25 @@ void TestScreenSizes::readSamples(QWidget* screen)
     QTRY_VERIFY(Control<QTableView>(screen, QStringLiteral("msfmessage"))->model()->rowCount() > 0);
 }
 
+void TestScreenSizes::readWorkbook(QWidget* screen)
+{
+    // Each spreadsheet screen reads the fixture workbook of its own kind, for the fixture's clients.
+    static const QHash<QString, QString> workbooks = {
+        {"frmLed", "ledger.xlsx"}, {"frm_Stock", "stock.xlsx"}, {"frm_ExcelSMS_Formula", "template.xlsx"}};
+    const ClientTable clients(m_fixture->store());
+    clients.insert(
+        {0, QStringLiteral("Anand Rao"), QStringLiteral("9876543210"), QStringLiteral("A001"), {}});
+    clients.insert(
+        {0, QStringLiteral("Bina Shah"), QStringLiteral("9876500001"), QStringLiteral("A002"), {}});
+    m_fixture->prompter().fileNameNext(QStringLiteral(WORKBOOK_FIXTURES "/") +
+                                       workbooks.value(screen->objectName()));
+    ClickControl(screen, QStringLiteral("cmdBrowse"));
+    QTRY_VERIFY(Control<QTableView>(screen, QStringLiteral("vsexcel"))->model()->rowCount() > 0);
+    ClickControl(screen, QStringLiteral("cmdStartParsing"));
+    QTRY_VERIFY(Control<QTableView>(screen, QStringLiteral("msfmessage"))->model()->rowCount() > 0);
+    QCOMPARE(m_fixture->takeMessageTexts(), QStringList());
+}
+
 void TestScreenSizes::verifyWhole(QWidget* screen)
 {
     QList<QTabWidget*> tabs = screen->findChildren<QTabWidget*>();
@@ -214,12 +234,15 @@ void TestScreenSizes::verifyWhole(QWidget* screen)
 void TestScreenSizes::opensWhole_data()
 {
     QTest::addColumn<QString>("name");
-    for (const char* name :
-         {"frmlogin",     "mdimain",       "frmUserMaster",  "frmProxyConfig",      "frmPartymaster",
-          "frmBseParse",  "frmnseparse",   "frmfutureparse", "frmfutureparse_ORIN", "frmorinBSE",
-          "frmOrinNse",   "frmCommodity",  "frmNcdex",       "frm_NetPosition",     "dlgbseconfig",
-          "dlgnseconfig", "dlgfutconfig",  "dlgMCXConfig",   "dlgncdexconfig",      "dlgorinbse",
-          "dlgorinnse",   "dlgFileBrowse", "dlgSearch",      "Frm_BankDetails"})
+    for (const char* name : {"frmlogin",       "mdimain",         "frmUserMaster",
+                             "frmProxyConfig", "frmPartymaster",  "frmBseParse",
+                             "frmnseparse",    "frmfutureparse",  "frmfutureparse_ORIN",
+                             "frmorinBSE",     "frmOrinNse",      "frmCommodity",
+                             "frmNcdex",       "frm_NetPosition", "dlgbseconfig",
+                             "dlgnseconfig",   "dlgfutconfig",    "dlgMCXConfig",
+                             "dlgncdexconfig", "dlgorinbse",      "dlgorinnse",
+                             "dlgFileBrowse",  "dlgSearch",       "Frm_BankDetails",
+                             "frmLed",         "frm_Stock",       "frm_ExcelSMS_Formula"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
@@ -235,7 +258,9 @@ void TestScreenSizes::opensWhole()
         QTRY_VERIFY(m_main->isMaximized());
     QTRY_VERIFY2(room(window).contains(window->geometry()), "the screen reaches past the room it has");
 
-    if (name.startsWith(QLatin1String("frm")) && screen->findChild<QTabWidget*>())
+    if (screen->findChild<QTableView*>(QStringLiteral("vsexcel")))
+        readWorkbook(screen);
+    else if (name.startsWith(QLatin1String("frm")) && screen->findChild<QTabWidget*>())
         readSamples(screen);
     if (QTest::currentTestFailed())
         return;
