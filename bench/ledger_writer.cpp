@@ -39,7 +39,8 @@ std::string balanceText(int i)
     if (magnitude % 100 == 0)
         std::snprintf(text, sizeof text, "%s%lld", h < 0 ? "-" : "", magnitude / 100);
     else if (magnitude % 10 == 0)
-        std::snprintf(text, sizeof text, "%s%lld.%lld", h < 0 ? "-" : "", magnitude / 100, magnitude % 100 / 10);
+        std::snprintf(text, sizeof text, "%s%lld.%lld", h < 0 ? "-" : "", magnitude / 100,
+                      magnitude % 100 / 10);
     else
         std::snprintf(text, sizeof text, "%s%lld.%02lld", h < 0 ? "-" : "", magnitude / 100, magnitude % 100);
     return text;

@@ -99,7 +99,8 @@ bool IsDateFormat(int builtInId, const QString& formatCode)
             return true;
         if (token == 'm') {
             // An m right after hours or right before seconds counts minutes.
-            const bool minutes = (i > 0 && tokens[i - 1] == 'h') || (i + 1 < tokens.size() && tokens[i + 1] == 's');
+            const bool minutes =
+                (i > 0 && tokens[i - 1] == 'h') || (i + 1 < tokens.size() && tokens[i + 1] == 's');
             if (!minutes)
                 return true;
         }

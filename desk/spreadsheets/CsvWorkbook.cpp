@@ -69,8 +69,12 @@ QList<QStringList> ParseCsv(QStringView text)
         const qsizetype start = i;
         while (i < n && text[i] != u',' && text[i] != u'\n' && text[i] != u'\r')
             ++i;
-        field += text.sliced(start, i - start);
-        row.append(std::exchange(field, QString()));
+        if (field.isEmpty()) {
+            row.append(text.sliced(start, i - start).toString());
+        } else {
+            field += text.sliced(start, i - start);
+            row.append(std::exchange(field, QString()));
+        }
         if (i >= n)
             break;
         if (text[i] == u',') {

@@ -204,7 +204,8 @@ private:
             if (token != QXmlStreamReader::StartElement)
                 continue;
             const QStringView name = xml.name();
-            if (xml.namespaceUri() != TableNamespace || (name != u"table-cell" && name != u"covered-table-cell")) {
+            if (xml.namespaceUri() != TableNamespace ||
+                (name != u"table-cell" && name != u"covered-table-cell")) {
                 xml.skipCurrentElement();
                 continue;
             }

@@ -9,8 +9,12 @@
 #include <quazip.h>
 #include <quazipfile.h>
 
+#include <algorithm>
 
 namespace {
+
+constexpr int MaxRows = 1 << 20;
+constexpr int MaxColumns = 1 << 14;
 
 /// Decodes the _xHHHH_ escapes with which Office writes characters XML cannot hold.
 QString DecodeEscapes(QString text)
@@ -97,7 +101,7 @@ int ColumnOfReference(QStringView reference)
             column = column * 26 + (u - u'a' + 1);
         else
             break;
-        if (column > 1 << 20)
+        if (column > MaxColumns)
             return 0;
     }
     return column;
@@ -121,9 +125,10 @@ QString ResolveTarget(const QString& folder, const QString& target)
         return target.sliced(1);
     QStringList parts = folder.isEmpty() ? QStringList() : folder.split(u'/');
     for (const QString& part : target.split(u'/')) {
-        if (part == QLatin1String(".."))
-            parts.removeLast();
-        else if (part != QLatin1String(".") && !part.isEmpty())
+        if (part == QLatin1String("..")) {
+            if (!parts.isEmpty())
+                parts.removeLast();
+        } else if (part != QLatin1String(".") && !part.isEmpty())
             parts.append(part);
     }
     return parts.join(u'/');
@@ -186,7 +191,8 @@ private:
     void checkXml(const QXmlStreamReader& xml, const QString& entry) const
     {
         if (xml.hasError())
-            throw unreadable(QStringLiteral("the workbook part %1 is damaged (%2)").arg(entry, xml.errorString()));
+            throw unreadable(
+                QStringLiteral("the workbook part %1 is damaged (%2)").arg(entry, xml.errorString()));
     }
 
     /// The relationships of a part: id to zip entry, and type to zip entry.
@@ -206,7 +212,8 @@ private:
             const QXmlStreamAttributes attributes = xml.attributes();
             if (attributes.value(QLatin1String("TargetMode")) == u"External")
                 continue;
-            const QString target = ResolveTarget(folder, attributes.value(QLatin1String("Target")).toString());
+            const QString target =
+                ResolveTarget(folder, attributes.value(QLatin1String("Target")).toString());
             if (byId)
                 byId->insert(attributes.value(QLatin1String("Id")).toString(), target);
             if (byType) {
@@ -221,7 +228,8 @@ private:
     {
         QHash<QString, QString> packageTypes;
         readRelationships(QString(), nullptr, &packageTypes);
-        m_workbookPart = packageTypes.value(QStringLiteral("officeDocument"), QStringLiteral("xl/workbook.xml"));
+        m_workbookPart =
+            packageTypes.value(QStringLiteral("officeDocument"), QStringLiteral("xl/workbook.xml"));
         QHash<QString, QString> targets;
         readRelationships(m_workbookPart, &targets, &m_workbookTypes);
 
@@ -251,7 +259,8 @@ private:
 
     void readStyles() const
     {
-        const QString entry = m_workbookTypes.value(QStringLiteral("styles"), QStringLiteral("xl/styles.xml"));
+        const QString entry =
+            m_workbookTypes.value(QStringLiteral("styles"), QStringLiteral("xl/styles.xml"));
         auto file = openEntry(entry, false);
         if (!file)
             return;
@@ -267,7 +276,8 @@ private:
             const QStringView name = xml.name();
             if (name == u"numFmt") {
                 const QXmlStreamAttributes attributes = xml.attributes();
-                codes.insert(attributes.value(QLatin1String("numFmtId")).toInt(), attributes.value(QLatin1String("formatCode")).toString());
+                codes.insert(attributes.value(QLatin1String("numFmtId")).toInt(),
+                             attributes.value(QLatin1String("formatCode")).toString());
             } else if (name == u"cellXfs") {
                 inCellFormats = true;
             } else if (name == u"xf" && inCellFormats) {
@@ -292,7 +302,8 @@ private:
             if (xml.name() == u"si")
                 m_sharedStrings.append(ReadStringItem(xml));
             else if (xml.name() == u"sst")
-                m_sharedStrings.reserve(xml.attributes().value(QLatin1String("uniqueCount")).toInt());
+                m_sharedStrings.reserve(
+                    std::min(xml.attributes().value(QLatin1String("uniqueCount")).toInt(), MaxRows));
         }
         checkXml(xml, entry);
     }
@@ -301,7 +312,8 @@ private:
     {
         const QString& entry = m_sheetEntries[index];
         if (entry.isEmpty())
-            throw unreadable(QStringLiteral("the sheet %1 has no part in the workbook").arg(m_sheetNames[index]));
+            throw unreadable(
+                QStringLiteral("the sheet %1 has no part in the workbook").arg(m_sheetNames[index]));
         auto file = openEntry(entry);
         QXmlStreamReader xml(file.get());
         QList<QStringList> rows;
@@ -313,14 +325,15 @@ private:
             const QStringView name = xml.name();
             if (name == u"row") {
                 const int number = xml.attributes().value(QLatin1String("r")).toInt();
-                rowNumber = number > rowNumber ? number : rowNumber + 1;
+                rowNumber = number > 0 ? number : rowNumber + 1;
                 column = 0;
             } else if (name == u"c") {
                 const QXmlStreamAttributes attributes = xml.attributes();
                 const int referenced = ColumnOfReference(attributes.value(QLatin1String("r")));
                 column = referenced > 0 ? referenced : column + 1;
                 QString text = readCell(xml, attributes, index, rowNumber, column);
-                if (text.isEmpty() || rowNumber < 1)
+                // Beyond the largest sheet a spreadsheet program makes lies only a damaged reference.
+                if (text.isEmpty() || rowNumber < 1 || rowNumber > MaxRows || column > MaxColumns)
                     continue;
                 if (rows.size() < rowNumber)
                     rows.resize(rowNumber);
@@ -352,7 +365,10 @@ private:
                 xml.skipCurrentElement();
             } else if (token == QXmlStreamReader::Characters) {
                 if (!shared) {
-                    value += xml.text();
+                    if (value.isEmpty())
+                        value = xml.text().toString();
+                    else
+                        value += xml.text();
                     continue;
                 }
                 for (const QChar c : xml.text()) {

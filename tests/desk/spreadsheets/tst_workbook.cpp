@@ -62,8 +62,8 @@ QList<std::pair<QString, QByteArray>> XlsxEntries(const QByteArray& sheetData)
          R"(</numFmts><cellXfs><xf numFmtId="0"/><xf numFmtId="164"/><xf numFmtId="14"/><xf numFmtId="165"/>)"
          "</cellXfs></styleSheet>"},
         {QStringLiteral("xl/worksheets/first.xml"),
-         R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)" + sheetData +
-             "</sheetData></worksheet>"},
+         R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)" +
+             sheetData + "</sheetData></worksheet>"},
         {QStringLiteral("xl/worksheets/notes.xml"),
          R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)"
          R"(<row r="1"><c r="A1" t="inlineStr"><is><t>Note</t></is></c></row></sheetData></worksheet>)"},
@@ -217,7 +217,8 @@ void TestWorkbook::csv_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<Rows>("rows");
-    QTest::newRow("texts as written") << QByteArray("0098,\"1,234.50\",1e3, x \n") << Rows{{"0098", "1,234.50", "1e3", " x "}};
+    QTest::newRow("texts as written")
+        << QByteArray("0098,\"1,234.50\",1e3, x \n") << Rows{{"0098", "1,234.50", "1e3", " x "}};
     QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBFJos\xC3\xA9,1\r\n") << Rows{{"José", "1"}};
     QTest::newRow("windows-1252") << QByteArray("Jos\xE9,\x80 5,\x93q\x94\n") << Rows{{"José", "€ 5", "“q”"}};
     QTest::newRow("quotes") << QByteArray("\"Bina \"\"B\"\" Shah\",\"\"\n") << Rows{{"Bina \"B\" Shah"}};
@@ -260,8 +261,9 @@ void TestWorkbook::xlsx_data()
                       R"(<c r="C1" s="3"><v>0.5</v></c><c r="D1" t="d"><v>2026-12-08T00:00:00</v></c></row>)")
         << Rows{{"08/12/2026", "09/12/2026", "0.5", "08/12/2026"}} << -1;
     QTest::newRow("formula values, booleans, errors")
-        << QByteArray(R"(<row r="1"><c r="A1"><f>B1*2</f><v>2469</v></c><c r="B1" t="str"><f>"x"</f><v>x_x0041_</v></c>)"
-                      R"(<c r="C1" t="b"><v>1</v></c><c r="D1" t="b"><v>0</v></c><c r="E1" t="e"><v>#DIV/0!</v></c></row>)")
+        << QByteArray(
+               R"(<row r="1"><c r="A1"><f>B1*2</f><v>2469</v></c><c r="B1" t="str"><f>"x"</f><v>x_x0041_</v></c>)"
+               R"(<c r="C1" t="b"><v>1</v></c><c r="D1" t="b"><v>0</v></c><c r="E1" t="e"><v>#DIV/0!</v></c></row>)")
         << Rows{{"2469", "xA", "TRUE", "FALSE", "#DIV/0!"}} << -1;
     QTest::newRow("formula without its value")
         << QByteArray(R"(<row r="1"><c r="A1"><v>1</v></c></row><row r="2"><c r="F2"><f>D2*2</f></c></row>)")
@@ -277,7 +279,8 @@ void TestWorkbook::xlsx()
     QFETCH(Rows, rows);
     QFETCH(int, errorKind);
     const QString path = WriteZip(m_environment, QStringLiteral("book.xlsx"), XlsxEntries(sheetData));
-    QCOMPARE(Workbook::open(path).sheetNames(), (QStringList{QStringLiteral("Ledger"), QStringLiteral("Notes")}));
+    QCOMPARE(Workbook::open(path).sheetNames(),
+             (QStringList{QStringLiteral("Ledger"), QStringLiteral("Notes")}));
     const auto [read, kind] = ReadFirstSheet(path);
     QCOMPARE(kind ? int(*kind) : -1, errorKind);
     if (!rows.isEmpty())
@@ -291,32 +294,35 @@ void TestWorkbook::ods_data()
     QTest::addColumn<Rows>("rows");
     QTest::addColumn<int>("errorKind");
     QTest::newRow("values by type")
-        << QByteArray(R"(<table:table-row><table:table-cell office:value-type="float" office:value="9876543210">)"
-                      R"(<text:p>9.88E+09</text:p></table:table-cell>)"
-                      R"(<table:table-cell office:value-type="currency" office:value="-1234.5"><text:p>x</text:p></table:table-cell>)"
-                      R"(<table:table-cell office:value-type="percentage" office:value="0.25"/>)"
-                      R"(<table:table-cell office:value-type="date" office:date-value="2026-12-08T10:30:00"/>)"
-                      R"(<table:table-cell office:value-type="time" office:time-value="PT10H30M"><text:p>10:30</text:p></table:table-cell>)"
-                      R"(<table:table-cell office:value-type="boolean" office:boolean-value="true"/>)"
-                      R"(<table:table-cell table:formula="of:=1/0" office:value-type="float" office:value="0" )"
-                      R"(calcext:value-type="error"><text:p>#DIV/0!</text:p></table:table-cell></table:table-row>)")
+        << QByteArray(
+               R"(<table:table-row><table:table-cell office:value-type="float" office:value="9876543210">)"
+               R"(<text:p>9.88E+09</text:p></table:table-cell>)"
+               R"(<table:table-cell office:value-type="currency" office:value="-1234.5"><text:p>x</text:p></table:table-cell>)"
+               R"(<table:table-cell office:value-type="percentage" office:value="0.25"/>)"
+               R"(<table:table-cell office:value-type="date" office:date-value="2026-12-08T10:30:00"/>)"
+               R"(<table:table-cell office:value-type="time" office:time-value="PT10H30M"><text:p>10:30</text:p></table:table-cell>)"
+               R"(<table:table-cell office:value-type="boolean" office:boolean-value="true"/>)"
+               R"(<table:table-cell table:formula="of:=1/0" office:value-type="float" office:value="0" )"
+               R"(calcext:value-type="error"><text:p>#DIV/0!</text:p></table:table-cell></table:table-row>)")
         << Rows{{"9876543210", "-1234.5", "0.25", "08/12/2026", "10:30", "TRUE", "#DIV/0!"}} << -1;
     QTest::newRow("texts")
-        << QByteArray(R"(<table:table-row><table:table-cell office:value-type="string"><text:p><text:s/>A003<text:s )"
-                      R"(text:c="2"/></text:p></table:table-cell><table:table-cell office:value-type="string"><text:p>Pay )"
-                      R"(<text:span>"today"</text:span><text:tab/>–<text:line-break/><text:a>thanks</text:a></text:p>)"
-                      R"(<text:p>two</text:p></table:table-cell><table:table-cell><text:p>)"
-                      "\n  three\n   <text:span> four</text:span> </text:p></table:table-cell></table:table-row>")
+        << QByteArray(
+               R"(<table:table-row><table:table-cell office:value-type="string"><text:p><text:s/>A003<text:s )"
+               R"(text:c="2"/></text:p></table:table-cell><table:table-cell office:value-type="string"><text:p>Pay )"
+               R"(<text:span>"today"</text:span><text:tab/>–<text:line-break/><text:a>thanks</text:a></text:p>)"
+               R"(<text:p>two</text:p></table:table-cell><table:table-cell><text:p>)"
+               "\n  three\n   <text:span> four</text:span> </text:p></table:table-cell></table:table-row>")
         << Rows{{" A003  ", "Pay \"today\"\t–\nthanks\ntwo", "three four "}} << -1;
     QTest::newRow("repeats")
-        << QByteArray(R"(<table:table-row table:number-rows-repeated="2"><table:table-cell )"
-                      R"(table:number-columns-repeated="16384"/></table:table-row><table:table-row>)"
-                      R"(<table:table-cell table:number-columns-repeated="2"/><table:table-cell )"
-                      R"(table:number-columns-repeated="2" office:value-type="float" office:value="7"/>)"
-                      R"(<table:covered-table-cell office:value-type="string"><text:p>c</text:p></table:covered-table-cell>)"
-                      R"(<table:table-cell table:number-columns-repeated="16000"/></table:table-row>)"
-                      R"(<table:table-row table:number-rows-repeated="1048571"><table:table-cell )"
-                      R"(table:number-columns-repeated="16384"/></table:table-row>)")
+        << QByteArray(
+               R"(<table:table-row table:number-rows-repeated="2"><table:table-cell )"
+               R"(table:number-columns-repeated="16384"/></table:table-row><table:table-row>)"
+               R"(<table:table-cell table:number-columns-repeated="2"/><table:table-cell )"
+               R"(table:number-columns-repeated="2" office:value-type="float" office:value="7"/>)"
+               R"(<table:covered-table-cell office:value-type="string"><text:p>c</text:p></table:covered-table-cell>)"
+               R"(<table:table-cell table:number-columns-repeated="16000"/></table:table-row>)"
+               R"(<table:table-row table:number-rows-repeated="1048571"><table:table-cell )"
+               R"(table:number-columns-repeated="16384"/></table:table-row>)")
         << Rows{{}, {}, {"", "", "7", "7", "c"}} << -1;
     QTest::newRow("formula without its value")
         << QByteArray(R"(<table:table-row><table:table-cell/><table:table-cell table:formula="of:=[.A1]*2"/>)"
@@ -332,7 +338,8 @@ void TestWorkbook::ods()
     QFETCH(Rows, rows);
     QFETCH(int, errorKind);
     const QString path = WriteZip(m_environment, QStringLiteral("book.ods"), OdsEntries(table));
-    QCOMPARE(Workbook::open(path).sheetNames(), (QStringList{QStringLiteral("Ledger"), QStringLiteral("Notes")}));
+    QCOMPARE(Workbook::open(path).sheetNames(),
+             (QStringList{QStringLiteral("Ledger"), QStringLiteral("Notes")}));
     const auto [read, kind] = ReadFirstSheet(path);
     QCOMPARE(kind ? int(*kind) : -1, errorKind);
     QCOMPARE(read, kind ? Rows{{rows[0][0].replace(QLatin1String("PATH"), path)}} : rows);
@@ -356,7 +363,8 @@ void TestWorkbook::unreadable()
     QFETCH(QString, name);
     QFETCH(QByteArray, content);
     QFETCH(QString, reason);
-    const QString path = content.isEmpty() ? m_environment.path(name) : m_environment.writeFile(name, content);
+    const QString path =
+        content.isEmpty() ? m_environment.path(name) : m_environment.writeFile(name, content);
     try {
         Workbook::open(path);
         QFAIL("the file was opened");
@@ -386,9 +394,10 @@ void TestWorkbook::formulaThroughConversion()
     const QString converted = WriteZip(m_environment, QStringLiteral("converted.xlsx"),
                                        XlsxEntries(R"(<row r="1"><c r="A1"><f>1+1</f><v>2</v></c></row>)"));
     const QString program = m_environment.writeFile(
-        QStringLiteral("soffice"), "#!/bin/sh\nwhile [ $# -gt 1 ]; do [ \"$1\" = --outdir ] && out=$2; shift; done\n"
-                                   "mkdir -p \"$out\" && cp \"" +
-                                       converted.toUtf8() + "\" \"$out/copy.xlsx\"\n");
+        QStringLiteral("soffice"),
+        "#!/bin/sh\nwhile [ $# -gt 1 ]; do [ \"$1\" = --outdir ] && out=$2; shift; done\n"
+        "mkdir -p \"$out\" && cp \"" +
+            converted.toUtf8() + "\" \"$out/copy.xlsx\"\n");
     QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner));
     const QString path = WriteZip(m_environment, QStringLiteral("unsaved.xlsx"),
                                   XlsxEntries(R"(<row r="1"><c r="A1"><f>1+1</f></c></row>)"));
@@ -405,7 +414,8 @@ void TestWorkbook::fixtures_data()
     QTest::addColumn<QString>("sheetName");
     for (const char* file : {"ledger.xlsx", "ledger-xlsxwriter.xlsx", "ledger-inline.xlsx", "ledger.ods"})
         QTest::newRow(file) << file << "Ledger";
-    QTest::newRow("ledger.csv") << "ledger.csv" << "ledger";
+    QTest::newRow("ledger.csv") << "ledger.csv"
+                                << "ledger";
 }
 
 void TestWorkbook::fixtures()
@@ -415,7 +425,8 @@ void TestWorkbook::fixtures()
     const Worksheet sheet = workbook.sheet(0);
     QTEST(sheet.name(), "sheetName");
     QCOMPARE(sheet.rowCount(), 8);
-    QCOMPARE(sheet.rows()[1], (QStringList{"A001", "Anand Rao", "9876543210", "1234.5", "08/12/2026", "2469"}));
+    QCOMPARE(sheet.rows()[1],
+             (QStringList{"A001", "Anand Rao", "9876543210", "1234.5", "08/12/2026", "2469"}));
     QCOMPARE(sheet.rows()[2].value(1), QStringLiteral("Bina \"B\" Shah"));
     QCOMPARE(sheet.rows()[3], QStringList());
     QCOMPARE(sheet.rows()[5].value(1), QStringLiteral("José Müller"));
