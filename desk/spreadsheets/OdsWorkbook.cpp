@@ -1,12 +1,10 @@
 #include "WorkbookSource.h"
 
 #include "CellText.h"
+#include "ZipArchive.h"
 
 #include <QDate>
 #include <QXmlStreamReader>
-
-#include <quazip.h>
-#include <quazipfile.h>
 
 namespace {
 
@@ -93,7 +91,7 @@ public:
         : m_path(path)
         , m_zip(path)
     {
-        if (!m_zip.open(QuaZip::mdUnzip))
+        if (!m_zip.isOpen())
             throw unreadable(QStringLiteral("not a readable .ods file"));
         auto file = openContent();
         QXmlStreamReader xml(file.get());
@@ -142,12 +140,12 @@ private:
             throw unreadable(QStringLiteral("its content.xml is damaged (%1)").arg(xml.errorString()));
     }
 
-    std::unique_ptr<QuaZipFile> openContent() const
+    std::unique_ptr<QIODevice> openContent() const
     {
-        if (!m_zip.setCurrentFile(QStringLiteral("content.xml")))
+        if (!m_zip.locate(QStringLiteral("content.xml")))
             throw unreadable(QStringLiteral("it holds no content.xml"));
-        auto file = std::make_unique<QuaZipFile>(&m_zip);
-        if (!file->open(QIODevice::ReadOnly))
+        auto file = m_zip.openCurrent();
+        if (!file)
             throw unreadable(QStringLiteral("its content.xml cannot be unpacked"));
         return file;
     }
@@ -277,7 +275,7 @@ private:
     }
 
     QString m_path;
-    mutable QuaZip m_zip;
+    mutable ZipArchive m_zip;
     QStringList m_sheetNames;
 };
 

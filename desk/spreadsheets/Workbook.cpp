@@ -1,12 +1,10 @@
 #include "Workbook.h"
 
 #include "WorkbookSource.h"
+#include "ZipArchive.h"
 
 #include <QFile>
 #include <QFileInfo>
-
-#include <quazip.h>
-#include <quazipfile.h>
 
 #include <algorithm>
 
@@ -74,22 +72,27 @@ private:
 enum class Format { Xlsx, Ods, Xls, Csv, None };
 
 /// The first bytes of a zip entry (a blank for an empty one); nothing when there is no such entry.
-QByteArray ZipEntry(QuaZip& zip, const QString& name, qint64 limit)
+QByteArray ZipEntry(ZipArchive& zip, const QString& name, qint64 limit)
 {
-    if (!zip.setCurrentFile(name, QuaZip::csInsensitive))
+    if (!zip.locate(name, Qt::CaseInsensitive))
         return {};
-    QuaZipFile file(&zip);
-    if (!file.open(QIODevice::ReadOnly))
+    const auto file = zip.openCurrent();
+    if (!file)
         return {};
-    QByteArray bytes = file.read(limit);
-    file.close();
+    QByteArray bytes;
+    while (bytes.size() < limit) {
+        const QByteArray chunk = file->read(limit - bytes.size());
+        if (chunk.isEmpty())
+            break;
+        bytes += chunk;
+    }
     return bytes.isEmpty() ? QByteArray(" ") : bytes;
 }
 
 Format ZipFormat(const QString& path)
 {
-    QuaZip zip(path);
-    if (!zip.open(QuaZip::mdUnzip))
+    ZipArchive zip(path);
+    if (!zip.isOpen())
         return Format::None;
     if (!ZipEntry(zip, QStringLiteral("xl/workbook.xml"), 1).isEmpty())
         return Format::Xlsx;

@@ -1,13 +1,11 @@
 #include "WorkbookSource.h"
 
 #include "CellText.h"
+#include "ZipArchive.h"
 
 #include <QDate>
 #include <QHash>
 #include <QXmlStreamReader>
-
-#include <quazip.h>
-#include <quazipfile.h>
 
 #include <algorithm>
 
@@ -148,7 +146,7 @@ public:
         : m_path(path)
         , m_zip(path)
     {
-        if (!m_zip.open(QuaZip::mdUnzip))
+        if (!m_zip.isOpen())
             throw unreadable(QStringLiteral("not a readable .xlsx file"));
         readWorkbook();
     }
@@ -175,15 +173,15 @@ private:
     }
 
     /// Opens an entry for streaming; nothing when the zip does not hold it.
-    std::unique_ptr<QuaZipFile> openEntry(const QString& entry, bool required = true) const
+    std::unique_ptr<QIODevice> openEntry(const QString& entry, bool required = true) const
     {
-        if (!m_zip.setCurrentFile(entry, QuaZip::csInsensitive)) {
+        if (!m_zip.locate(entry, Qt::CaseInsensitive)) {
             if (required)
                 throw unreadable(QStringLiteral("the workbook part %1 is missing").arg(entry));
             return nullptr;
         }
-        auto file = std::make_unique<QuaZipFile>(&m_zip);
-        if (!file->open(QIODevice::ReadOnly))
+        auto file = m_zip.openCurrent();
+        if (!file)
             throw unreadable(QStringLiteral("the workbook part %1 cannot be unpacked").arg(entry));
         return file;
     }
@@ -441,7 +439,7 @@ private:
     }
 
     QString m_path;
-    mutable QuaZip m_zip;
+    mutable ZipArchive m_zip;
     QString m_workbookPart;
     QHash<QString, QString> m_workbookTypes;
     QStringList m_sheetNames;

@@ -5,8 +5,7 @@
 #include <QFile>
 #include <QTest>
 
-#include <quazip.h>
-#include <quazipfile.h>
+#include <zip.h>
 
 #include <optional>
 
@@ -20,18 +19,19 @@ QString WriteZip(const TestEnvironment& environment, const QString& name,
                  const QList<std::pair<QString, QByteArray>>& entries)
 {
     const QString path = environment.path(name);
-    QuaZip zip(path);
-    if (!zip.open(QuaZip::mdCreate))
+    zipFile zip = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
+    if (!zip)
         return {};
+    bool written = true;
     for (const auto& [entry, content] : entries) {
-        QuaZipFile file(&zip);
-        if (!file.open(QIODevice::WriteOnly, QuaZipNewInfo(entry)))
-            return {};
-        file.write(content);
-        file.close();
+        const zip_fileinfo info = {};
+        written = written &&
+                  zipOpenNewFileInZip64(zip, entry.toUtf8().constData(), &info, nullptr, 0, nullptr, 0,
+                                        nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0) == ZIP_OK &&
+                  zipWriteInFileInZip(zip, content.constData(), unsigned(content.size())) == ZIP_OK &&
+                  zipCloseFileInZip(zip) == ZIP_OK;
     }
-    zip.close();
-    return path;
+    return zipClose(zip, nullptr) == ZIP_OK && written ? path : QString();
 }
 
 /// A workbook of two sheets, Ledger (the given sheet data) and Notes, with two shared strings, a
