@@ -1,0 +1,150 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <utility>
+
+/// A colour as a grid keeps it: 0x00BBGGRR, or a system colour when the top byte is 0x80 (the low
+/// byte is then the system colour's index, see SystemColor).
+using GridColor = quint32;
+
+/// The system colours the grids name, by index.
+namespace SystemColors {
+constexpr GridColor Window = 0x80000005;
+constexpr GridColor WindowText = 0x80000008;
+constexpr GridColor ButtonFace = 0x8000000F;
+constexpr GridColor ButtonShadow = 0x80000010;
+constexpr GridColor ButtonText = 0x80000012;
+} // namespace SystemColors
+
+/// The 0x00BBGGRR value of a system colour index (COLOR_WINDOW = 5, COLOR_BTNFACE = 15, ...): a fixed
+/// table of the Windows default theme (window white, window and button text black, button face
+/// #F0F0F0, button shadow #A0A0A0, ...), so that an export looks the same on every machine. An
+/// unknown index gives black.
+GridColor SystemColor(int index);
+
+/// One column of a grid to export.
+struct ExportColumn
+{
+    /// Alignment codes 0 to 8 are left, centre, right (by threes) at top, centre, bottom; any other
+    /// code is general: aligned by the content.
+    static constexpr int AlignGeneral = 9;
+    static constexpr int DateType = 7;
+    static constexpr int BooleanType = 11;
+
+    /// In twips.
+    int width = 1440;
+    bool hidden = false;
+    int alignment = AlignGeneral;
+    /// DateType, BooleanType or any other value.
+    int dataType = 0;
+};
+
+/// One row of a grid to export; rows the grid describes no further are shown, not subtotals.
+struct ExportRow
+{
+    /// In twips; 0 makes the row invisible.
+    int height = 240;
+    bool hidden = false;
+    bool subtotal = false;
+    int outlineLevel = 0;
+};
+
+/// What one cell shows beyond its text; unset parts follow the grid.
+struct ExportCellFormat
+{
+    std::optional<GridColor> background;
+    std::optional<GridColor> foreground;
+    /// Empty: the grid's font.
+    QString fontName;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+};
+
+/// Cells shown as one, rows and columns counted from 0 and inclusive.
+struct ExportMerge
+{
+    int firstRow = 0;
+    int lastRow = 0;
+    int firstColumn = 0;
+    int lastColumn = 0;
+};
+
+/// A grid as shown on screen, described as plain values for the exports: cell texts by row (row 0 is
+/// the header row), columns, and whatever the screen shows beyond the texts. The report screens and
+/// the command line fill it alike; formats are kept sparse so that a million-row list stays texts.
+struct ExportGrid
+{
+    /// The rows, header row first; a row shorter than the columns has empty cells at its end.
+    QList<QStringList> rows;
+    /// The grid's columns; texts beyond them are not exported.
+    QList<ExportColumn> columns;
+    int fixedRows = 1;
+    int fixedColumns = 0;
+    /// Row r's display properties; rows beyond the list have the defaults.
+    QList<ExportRow> rowFormats;
+    /// Cell formats by (row, column).
+    QHash<std::pair<int, int>, ExportCellFormat> cellFormats;
+    QList<ExportMerge> merges;
+
+    QString fontName = QStringLiteral("MS Sans Serif");
+    GridColor background = SystemColors::Window;
+    GridColor gridLineColor = 0x00C0C0C0;
+    GridColor fixedBackground = SystemColors::ButtonFace;
+    GridColor fixedForeground = SystemColors::ButtonText;
+    GridColor fixedGridLineColor = SystemColors::ButtonShadow;
+    /// The width of the grid control on screen, in twips; a table is never narrower.
+    int controlWidth = 0;
+
+    /// A grid of these rows (header row first) with one default column for each text of the widest.
+    static ExportGrid fromRows(QList<QStringList> rows);
+
+    int rowCount() const { return int(rows.size()); }
+    int columnCount() const { return int(columns.size()); }
+    QString text(int row, int column) const;
+    ExportRow rowFormat(int row) const { return rowFormats.value(row); }
+    /// The cell's own format; nothing when it has none.
+    const ExportCellFormat* cellFormat(int row, int column) const;
+};
+
+/// Writes the grid as an HTML page in windows-1252, CR LF line ends, replacing an old file; a
+/// character outside windows-1252 is written as a numeric character reference. Widths are in pixels
+/// at 15 twips a pixel, whatever the screen, so screens and the command line write the same page.
+/// False when the file cannot be written.
+bool SaveGridAsHtml(const QString& fileName, const ExportGrid& grid);
+
+/// The colour as an HTML colour between double quotes: pure red gives "#FF0000" with its quotes.
+QString HtmlColor(GridColor color);
+/// The text with "&", "<" and ">" escaped; "&nbsp;" for an empty text, so the cell keeps its border.
+QString HtmlEscape(const QString& text);
+/// True when the trimmed text is not empty and holds only digits, "," and at most one ".", with a "-"
+/// or "+" allowed as its first character alone.
+bool LooksNumeric(const QString& text);
+/// The text with every occurrence of find replaced.
+QString ReplaceAll(QString text, const QString& find, const QString& replacement);
+
+/// What a workbook export did: the file written, or why nothing was.
+struct WorkbookExport
+{
+    /// The file as written: a name ending in ".xls" gets ".xlsx", as its content is.
+    QString path;
+    /// Empty when the file was written.
+    QString error;
+    bool ok() const { return error.isEmpty(); }
+};
+
+/// Writes the grid into an .xlsx workbook of one sheet: the header row in sheet row 1, grid row r in
+/// sheet row r + 1, column c in sheet column c + 1. Texts of the fixed rows stay texts; below them a
+/// decimal that reads back as the same text (at most 15 significant digits, not a digit string of 11
+/// or more digits) is a number, a date or date and time in a date column a date cell shown
+/// dd/mm/yyyy (with the time when it has one), and anything else a text. Nothing is a formula, so
+/// "=1+1" stays a text and a code "007" or a mobile number keeps all its digits.
+WorkbookExport ExportGridToWorkbookAs(const QString& fileName, const ExportGrid& grid);
+/// As ExportGridToWorkbookAs, into the application folder under fileName ("PartyMaster.xls").
+WorkbookExport ExportGridToWorkbook(const QString& applicationFolder, const QString& fileName,
+                                    const ExportGrid& grid);
