@@ -1,9 +1,11 @@
+#include "AdhocCommand.h"
 #include "Command.h"
 #include "CommandLine.h"
 #include "ConfirmCommand.h"
 #include "DeskApplication.h"
 #include "DeskScreens.h"
 #include "DeskSession.h"
+#include "ImportClientsCommand.h"
 #include "SpreadsheetCommands.h"
 #include "Store.h"
 #include "Ticker.h"
@@ -25,6 +27,8 @@ CommandLine makeCommandLine()
     commandLine.addCommand(std::make_unique<LedgerCommand>());
     commandLine.addCommand(std::make_unique<TemplateCommand>());
     commandLine.addCommand(std::make_unique<StockCommand>());
+    commandLine.addCommand(std::make_unique<AdhocCommand>());
+    commandLine.addCommand(std::make_unique<ImportClientsCommand>());
     return commandLine;
 }
 

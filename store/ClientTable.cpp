@@ -3,6 +3,8 @@
 #include "DuplicateEntryError.h"
 #include "Store.h"
 
+#include <QSet>
+
 namespace {
 
 // A LIKE pattern that matches values beginning with the text as typed.
@@ -13,6 +15,12 @@ QString prefixPattern(const QString& text)
     escaped.replace(u'%', QStringLiteral("\\%"));
     escaped.replace(u'_', QStringLiteral("\\_"));
     return escaped + u'%';
+}
+
+// A client code as codes are compared: without the blanks around it and without regard to letter case.
+QString codeKey(const QString& code)
+{
+    return code.trimmed().toCaseFolded();
 }
 
 } // namespace
@@ -74,6 +82,45 @@ bool ClientTable::update(const ClientRow& client) const
                  {client.name, client.mobile, client.code, client.email, client.id});
     transaction.commit();
     return true;
+}
+
+QList<ClientTable::Outcome> ClientTable::insertNew(const QList<ClientRow>& clients) const
+{
+    Transaction transaction(m_store);
+    // SQLite's BEGIN IMMEDIATE already keeps other writers out; PostgreSQL needs the table held so that
+    // no desk adds a code between reading the codes and storing the list. Readers go on.
+    if (m_store.engine() == Store::Engine::Postgres)
+        m_store.exec(QStringLiteral("LOCK TABLE ClientMaster IN SHARE ROW EXCLUSIVE MODE"));
+    QSet<QString> stored;
+    {
+        QSqlQuery codes = m_store.exec(QStringLiteral("SELECT cdpinid FROM ClientMaster"));
+        while (codes.next())
+            stored.insert(codeKey(codes.value(0).toString()));
+    }
+    // The codes stored and those added so far: one look-up per client.
+    QSet<QString> taken = stored;
+    taken.reserve(stored.size() + clients.size());
+    QList<Outcome> outcomes;
+    outcomes.reserve(clients.size());
+    QSqlQuery insert = m_store.prepare(
+        QStringLiteral("INSERT INTO ClientMaster (cName, cMobile, cdpinid, cEmail) VALUES (?, ?, ?, ?)"));
+    for (const ClientRow& client : clients) {
+        const QString key = codeKey(client.code);
+        const qsizetype before = taken.size();
+        taken.insert(key);
+        if (taken.size() == before) {
+            outcomes << (stored.contains(key) ? Outcome::CodeStored : Outcome::CodeRepeated);
+            continue;
+        }
+        insert.bindValue(0, client.name);
+        insert.bindValue(1, client.mobile);
+        insert.bindValue(2, client.code);
+        insert.bindValue(3, client.email);
+        Store::exec(insert);
+        outcomes << Outcome::Added;
+    }
+    transaction.commit();
+    return outcomes;
 }
 
 void ClientTable::remove(qint64 id) const

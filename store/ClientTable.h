@@ -23,6 +23,8 @@ class ClientTable
 {
 public:
     enum class Column { Name, Mobile, Code };
+    /// What insertNew() did with one client of its list.
+    enum class Outcome { Added, CodeStored, CodeRepeated };
 
     explicit ClientTable(const Store& store);
 
@@ -35,6 +37,10 @@ public:
     /// none (another desk deleted it). Throws DuplicateEntryError when another client has the code,
     /// compared as insert() compares it.
     [[nodiscard]] bool update(const ClientRow& client) const;
+    /// Stores, in one transaction, every client of the list whose code no stored client has and no
+    /// earlier client of the list has (compared as insert() compares it); returns what became of each,
+    /// in list order. Nothing is stored when it throws.
+    QList<Outcome> insertNew(const QList<ClientRow>& clients) const;
     void remove(qint64 id) const;
 
     /// The id of the first client after afterId whose column begins with the prefix, taken as

@@ -64,7 +64,8 @@ QList<TableDefinition> tables()
          "Status TEXT NOT NULL DEFAULT 'Queued', QDateTime %DATETIME% DEFAULT %NOW%, DelDate %DATETIME%",
          {"CREATE INDEX MessageQueue_Status ON MessageQueue (Status, nid)",
           "CREATE INDEX MessageQueue_MobileNo ON MessageQueue (MobileNo)",
-          "CREATE INDEX MessageQueue_QDateTime ON MessageQueue (QDateTime)"},
+          "CREATE INDEX MessageQueue_QDateTime ON MessageQueue (QDateTime)",
+          "CREATE INDEX MessageQueue_StatusUser ON MessageQueue (Status, UserName, nid)"},
          {}},
         {"ClientMaster",
          "id %AUTO%, cName %CI%, cMobile %CI%, cdpinid %CI%, cEmail %CI%",
@@ -244,6 +245,15 @@ void indexQueueTimes(const Store& store, const QSet<QString>& existing)
             QStringLiteral("CREATE INDEX IF NOT EXISTS MessageQueue_QDateTime ON MessageQueue (QDateTime)"));
 }
 
+// Version 6: the queue screen lists one user's waiting messages, and counts every user's, without
+// reading the sent ones that the table keeps for the reports.
+void indexWaitingByUser(const Store& store, const QSet<QString>& existing)
+{
+    if (existing.contains(QStringLiteral("messagequeue")))
+        store.exec(QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS MessageQueue_StatusUser ON MessageQueue (Status, UserName, nid)"));
+}
+
 } // namespace
 
 void Schema::ensure(const Store& store)
@@ -271,6 +281,8 @@ void Schema::ensure(const Store& store)
         numberFutureTrades(store, existing);
     if (version < 5)
         indexQueueTimes(store, existing);
+    if (version < 6)
+        indexWaitingByUser(store, existing);
 
     for (const TableDefinition& table : tables()) {
         if (existing.contains(QString::fromLatin1(table.name).toLower()))

@@ -107,10 +107,11 @@ void TestMdiMain::menuHasEveryEntryInOrder()
 void TestMdiMain::enabledEntriesAreTheScreensBuiltSoFar()
 {
     // Each later screen turns its entry on here.
-    const QStringList expected = {"m_sms_bse",   "m_sms_nse",       "m_sms_fno",    "m_sms_commodity",
-                                  "m_sms_ncdex", "Mnu_NetPisstion", "mnu_Ledger",   "Mnu_Stiock",
-                                  "mnu_Excel",   "m_mast_user",     "m_mast_party", "m_util_config",
-                                  "mnu_bkp",     "mnu_Bankdetails"};
+    const QStringList expected = {
+        "m_sms_bse",       "m_sms_nse",      "m_sms_fno",           "m_sms_commodity", "m_sms_ncdex",
+        "Mnu_NetPisstion", "mnu_Ledger",     "Mnu_Stiock",          "mnu_ADV_SMS",     "mnu_Excel",
+        "m_mast_user",     "m_mast_party",   "m_util_MessageQueue", "m_util_IES",      "m_util_config",
+        "mnu_bkp",         "mnu_Bankdetails"};
     QStringList enabled;
     const auto menus = m_main->menuBar()->actions();
     for (QAction* top : menus) {
