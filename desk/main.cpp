@@ -6,6 +6,7 @@
 #include "DeskScreens.h"
 #include "DeskSession.h"
 #include "ImportClientsCommand.h"
+#include "ReportCommand.h"
 #include "SpreadsheetCommands.h"
 #include "Store.h"
 #include "Ticker.h"
@@ -29,6 +30,7 @@ CommandLine makeCommandLine()
     commandLine.addCommand(std::make_unique<StockCommand>());
     commandLine.addCommand(std::make_unique<AdhocCommand>());
     commandLine.addCommand(std::make_unique<ImportClientsCommand>());
+    commandLine.addCommand(std::make_unique<ReportCommand>());
     return commandLine;
 }
 
@@ -49,6 +51,7 @@ int runWindows(int argc, char** argv, const CommandLine::Parsed& parsed)
         store = Store::open(location);
         // The session stages privately and reads the start-up settings: both can meet a refusing store.
         session = std::make_unique<DeskSession>(*store);
+        session->setApplicationFolder(StoreLocation::resolveDataDir(parsed.dataDirOption));
         session->LoadStartupSettings();
     } catch (const StoreError& error) {
         std::fprintf(stderr, "brisant: %s\n", qPrintable(error.message()));

@@ -65,7 +65,8 @@ QList<TableDefinition> tables()
          {"CREATE INDEX MessageQueue_Status ON MessageQueue (Status, nid)",
           "CREATE INDEX MessageQueue_MobileNo ON MessageQueue (MobileNo)",
           "CREATE INDEX MessageQueue_QDateTime ON MessageQueue (QDateTime)",
-          "CREATE INDEX MessageQueue_StatusUser ON MessageQueue (Status, UserName, nid)"},
+          "CREATE INDEX MessageQueue_StatusUser ON MessageQueue (Status, UserName, nid)",
+          "CREATE INDEX MessageQueue_StatusTime ON MessageQueue (Status, QDateTime, nid)"},
          {}},
         {"ClientMaster",
          "id %AUTO%, cName %CI%, cMobile %CI%, cdpinid %CI%, cEmail %CI%",
@@ -254,6 +255,15 @@ void indexWaitingByUser(const Store& store, const QSet<QString>& existing)
             "CREATE INDEX IF NOT EXISTS MessageQueue_StatusUser ON MessageQueue (Status, UserName, nid)"));
 }
 
+// Version 7: the sent-list report counts the sent messages per day, and finds the nids of a range of
+// days, from the index alone.
+void indexSentByTime(const Store& store, const QSet<QString>& existing)
+{
+    if (existing.contains(QStringLiteral("messagequeue")))
+        store.exec(QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS MessageQueue_StatusTime ON MessageQueue (Status, QDateTime, nid)"));
+}
+
 } // namespace
 
 void Schema::ensure(const Store& store)
@@ -283,6 +293,8 @@ void Schema::ensure(const Store& store)
         indexQueueTimes(store, existing);
     if (version < 6)
         indexWaitingByUser(store, existing);
+    if (version < 7)
+        indexSentByTime(store, existing);
 
     for (const TableDefinition& table : tables()) {
         if (existing.contains(QString::fromLatin1(table.name).toLower()))

@@ -31,6 +31,9 @@ public:
     /// SuperUser of proxyconfig, read at start-up; stamped on every queued message.
     const QString& SuperUserName() const { return m_superUserName; }
 
+    /// The application folder the program was started on; where the reports write their exports.
+    const QString& ApplicationFolder() const { return m_applicationFolder; }
+    void setApplicationFolder(const QString& folder) { m_applicationFolder = folder; }
     /// What the sent-messages report shows: 0 the list of sent messages, 1 the daily counts.
     int SentReportMode() const { return m_sentReportMode; }
     void setSentReportMode(int mode) { m_sentReportMode = mode; }
@@ -56,6 +59,7 @@ private:
     QString m_currentUserName;
     QString m_tradeFileType;
     QString m_superUserName;
+    QString m_applicationFolder;
     qint64 m_currentBatchNo = 0;
     int m_sentReportMode = 0;
 };

@@ -66,6 +66,7 @@ private:
     void fillAdhoc(QWidget* screen);
     void showImport(QWidget* screen);
     void fillQueue(QWidget* screen);
+    void fillReport(QWidget* screen);
     static void verifyWhole(QWidget* screen);
     void openMainWindow()
     {
@@ -220,6 +221,22 @@ void TestScreenSizes::fillQueue(QWidget* screen)
     QTRY_VERIFY(Control<QTableView>(screen, QStringLiteral("vsmq"))->model()->rowCount() > 0);
 }
 
+void TestScreenSizes::fillReport(QWidget* screen)
+{
+    // A client, and a message the dispatch server has sent today, for either report to list.
+    ClientTable(m_fixture->store())
+        .insert({0, QStringLiteral("Anand Rao"), QStringLiteral("9876543210"), QStringLiteral("A001"), {}});
+    QueueGrid(m_fixture->session(), QStringLiteral("Ledger"),
+              {{QStringLiteral("9876543210"),
+                QStringLiteral("Balance update as on 08/12/2026 for A001  Rs. 1234.5 Cr")}});
+    m_fixture->store().exec(QStringLiteral("UPDATE MessageQueue SET Status = 'Sent'"));
+    ClickControl(screen, QStringLiteral("cmdrefresh"));
+    const QString grid = screen->objectName() == QLatin1String("rptPartyMaster")
+                             ? QStringLiteral("vsParty")
+                             : QStringLiteral("vsSentList");
+    QTRY_VERIFY(Control<QTableView>(screen, grid)->model()->rowCount() > 0);
+}
+
 void TestScreenSizes::verifyWhole(QWidget* screen)
 {
     QList<QTabWidget*> tabs = screen->findChildren<QTabWidget*>();
@@ -282,7 +299,8 @@ void TestScreenSizes::opensWhole_data()
                              "dlgncdexconfig", "dlgorinbse",      "dlgorinnse",
                              "dlgFileBrowse",  "dlgSearch",       "Frm_BankDetails",
                              "frmLed",         "frm_Stock",       "frm_ExcelSMS_Formula",
-                             "frmAdvancedSMS", "frmImportExcel",  "frmMessageQueue"})
+                             "frmAdvancedSMS", "frmImportExcel",  "frmMessageQueue",
+                             "rptPartyMaster", "rptSentList"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
@@ -306,6 +324,8 @@ void TestScreenSizes::opensWhole()
         showImport(screen);
     else if (name == QLatin1String("frmMessageQueue"))
         fillQueue(screen);
+    else if (name.startsWith(QLatin1String("rpt")))
+        fillReport(screen);
     else if (name.startsWith(QLatin1String("frm")) && screen->findChild<QTabWidget*>())
         readSamples(screen);
     if (QTest::currentTestFailed())

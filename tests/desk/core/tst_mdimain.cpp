@@ -108,10 +108,10 @@ void TestMdiMain::enabledEntriesAreTheScreensBuiltSoFar()
 {
     // Each later screen turns its entry on here.
     const QStringList expected = {
-        "m_sms_bse",       "m_sms_nse",      "m_sms_fno",           "m_sms_commodity", "m_sms_ncdex",
-        "Mnu_NetPisstion", "mnu_Ledger",     "Mnu_Stiock",          "mnu_ADV_SMS",     "mnu_Excel",
-        "m_mast_user",     "m_mast_party",   "m_util_MessageQueue", "m_util_IES",      "m_util_config",
-        "mnu_bkp",         "mnu_Bankdetails"};
+        "m_sms_bse",       "m_sms_nse",    "m_sms_fno",           "m_sms_commodity", "m_sms_ncdex",
+        "Mnu_NetPisstion", "mnu_Ledger",   "Mnu_Stiock",          "mnu_ADV_SMS",     "mnu_Excel",
+        "m_mast_user",     "m_mast_party", "m_util_MessageQueue", "m_util_IES",      "m_util_config",
+        "m_rpt_party",     "m_sentList",   "mnu_rpt_SentCounter", "mnu_bkp",         "mnu_Bankdetails"};
     QStringList enabled;
     const auto menus = m_main->menuBar()->actions();
     for (QAction* top : menus) {
