@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "PostgresAdmin.h"
+#include "Schema.h"
 #include "Store.h"
 
 #include <QDir>
@@ -124,4 +125,22 @@ QProcessEnvironment TestEnvironment::processEnvironment()
     if (!withoutStore())
         environment.insert(QStringLiteral("KELVRA_STORE"), storeUrl());
     return environment;
+}
+
+bool TestEnvironment::upgradeRestoresIndex(const QString& index, int versionBefore)
+{
+    {
+        auto store = openStore();
+        store->exec(QStringLiteral("DROP INDEX %1").arg(index));
+        store->exec(QStringLiteral("UPDATE schema_version SET version = ?"), {versionBefore});
+    }
+    auto store = openStore();
+    if (store->schemaVersion() != Schema::kCurrentVersion)
+        return false;
+    const QString existing =
+        store->engine() == Store::Engine::Sqlite
+            ? QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE lower(name) = ?")
+            : QStringLiteral("SELECT COUNT(*) FROM pg_indexes WHERE lower(indexname) = ?");
+    QSqlQuery count = store->exec(existing, {index.toLower()});
+    return count.next() && count.value(0).toInt() == 1;
 }

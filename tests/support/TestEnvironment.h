@@ -35,6 +35,11 @@ public:
 
     std::unique_ptr<Store> openStore();
 
+    /// Drops the index from this test's store, sets its schema version back to the one before the
+    /// index came, opens the store again and returns whether the upgrade made the index anew (and the
+    /// store reached the current version).
+    bool upgradeRestoresIndex(const QString& index, int versionBefore);
+
     /// The environment for a child process: this folder, this XDG_CONFIG_HOME, this store (if the test
     /// has one).
     QProcessEnvironment processEnvironment();

@@ -263,21 +263,7 @@ void TestMessageQueue::updateDeletesTickedQueuedRows()
 void TestMessageQueue::olderStoreGainsTheWaitingIndex()
 {
     TestEnvironment env;
-    const QString existing =
-        QStringLiteral("SELECT COUNT(*) FROM %1 WHERE lower(%2) = 'messagequeue_statususer'");
-    {
-        auto store = env.openStore();
-        store->exec(QStringLiteral("DROP INDEX MessageQueue_StatusUser"));
-        store->exec(QStringLiteral("UPDATE schema_version SET version = 5"));
-    }
-    auto store = env.openStore();
-    QCOMPARE(store->schemaVersion(), Schema::kCurrentVersion);
-    QSqlQuery count =
-        store->exec(store->engine() == Store::Engine::Sqlite
-                        ? existing.arg(QStringLiteral("sqlite_master"), QStringLiteral("name"))
-                        : existing.arg(QStringLiteral("pg_indexes"), QStringLiteral("indexname")));
-    QVERIFY(count.next());
-    QCOMPARE(count.value(0).toInt(), 1);
+    QVERIFY(env.upgradeRestoresIndex(QStringLiteral("MessageQueue_StatusUser"), 5));
 }
 
 QTEST_MAIN(TestMessageQueue)

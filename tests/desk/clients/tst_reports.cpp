@@ -395,21 +395,7 @@ void TestReports::commandExports()
 void TestReports::olderStoreGainsTheSentIndex()
 {
     TestEnvironment env;
-    const QString existing =
-        QStringLiteral("SELECT COUNT(*) FROM %1 WHERE lower(%2) = 'messagequeue_statustime'");
-    {
-        auto store = env.openStore();
-        store->exec(QStringLiteral("DROP INDEX MessageQueue_StatusTime"));
-        store->exec(QStringLiteral("UPDATE schema_version SET version = 6"));
-    }
-    auto store = env.openStore();
-    QCOMPARE(store->schemaVersion(), Schema::kCurrentVersion);
-    QSqlQuery count =
-        store->exec(store->engine() == Store::Engine::Sqlite
-                        ? existing.arg(QStringLiteral("sqlite_master"), QStringLiteral("name"))
-                        : existing.arg(QStringLiteral("pg_indexes"), QStringLiteral("indexname")));
-    QVERIFY(count.next());
-    QCOMPARE(count.value(0).toInt(), 1);
+    QVERIFY(env.upgradeRestoresIndex(QStringLiteral("MessageQueue_StatusTime"), 6));
 }
 
 QTEST_MAIN(TestReports)

@@ -57,21 +57,7 @@ void TestCommodityConfirmations::sameDayGuard()
 void TestCommodityConfirmations::olderStoreGainsQueueTimeIndex()
 {
     TestEnvironment env;
-    const QString existing =
-        QStringLiteral("SELECT COUNT(*) FROM %1 WHERE lower(%2) = 'messagequeue_qdatetime'");
-    {
-        auto store = env.openStore();
-        store->exec(QStringLiteral("DROP INDEX MessageQueue_QDateTime"));
-        store->exec(QStringLiteral("UPDATE schema_version SET version = 4"));
-    }
-    auto store = env.openStore();
-    QCOMPARE(store->schemaVersion(), Schema::kCurrentVersion);
-    QSqlQuery count =
-        store->exec(store->engine() == Store::Engine::Sqlite
-                        ? existing.arg(QStringLiteral("sqlite_master"), QStringLiteral("name"))
-                        : existing.arg(QStringLiteral("pg_indexes"), QStringLiteral("indexname")));
-    QVERIFY(count.next());
-    QCOMPARE(count.value(0).toInt(), 1);
+    QVERIFY(env.upgradeRestoresIndex(QStringLiteral("MessageQueue_QDateTime"), 4));
 }
 
 // The golden folders also hold the expected staged.txt (msf1), warnings.txt and messages.txt.
