@@ -106,6 +106,8 @@ void Store::configureConnection()
         exec(QStringLiteral("PRAGMA synchronous=FULL"));
     } else {
         exec(QStringLiteral("SET client_min_messages TO warning"));
+        // A time read as text is then "yyyy-MM-dd HH:mm:ss", whatever the server's own style.
+        exec(QStringLiteral("SET DateStyle TO 'ISO, YMD'"));
         if (const std::optional<int> timeout = busyTimeoutMs()) {
             QSqlQuery query = prepare(QStringLiteral("SELECT set_config('lock_timeout', ?, false)"));
             query.addBindValue(QString::number(*timeout));

@@ -14,7 +14,9 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <locale.h>
+#include <stdexcept>
 
 namespace {
 
@@ -440,7 +442,48 @@ ExportGrid ExportGrid::fromRows(QList<QStringList> rows)
 
 QString ExportGrid::text(int row, int column) const
 {
-    return row >= 0 && row < rows.size() ? rows[row].value(column) : QString();
+    if (row >= 0 && row < rows.size())
+        return rows[row].value(column);
+    return moreRows.text(row - int(rows.size()), column);
+}
+
+QStringList ExportGrid::rowTexts(int row) const
+{
+    QStringList texts;
+    texts.reserve(columnCount());
+    for (int column = 0; column < columnCount(); ++column)
+        texts << text(row, column);
+    return texts;
+}
+
+void GridTexts::append(std::span<const QByteArrayView> cells)
+{
+    if (m_columns == 0)
+        m_columns = qsizetype(cells.size());
+    const qsizetype above = m_cells.size() - m_columns;
+    for (qsizetype column = 0; column < m_columns; ++column) {
+        const QByteArrayView cell =
+            column < qsizetype(cells.size()) ? cells[size_t(column)] : QByteArrayView();
+        if (above >= 0) {
+            const Cell same = m_cells.at(above + column);
+            if (QByteArrayView(m_bytes.constData() + same.start, same.size) == cell) {
+                m_cells.append(same);
+                continue;
+            }
+        }
+        if (m_bytes.size() + cell.size() > std::numeric_limits<quint32>::max())
+            throw std::length_error("a grid of more than 4 GB of text");
+        m_cells.append({quint32(m_bytes.size()), quint32(cell.size())});
+        m_bytes.append(cell);
+    }
+}
+
+QString GridTexts::text(int row, int column) const
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= m_columns)
+        return {};
+    const Cell cell = m_cells.at(row * m_columns + column);
+    return QString::fromUtf8(m_bytes.constData() + cell.start, cell.size);
 }
 
 const ExportCellFormat* ExportGrid::cellFormat(int row, int column) const

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <span>
 #include <utility>
 
 /// A colour as a grid keeps it: 0x00BBGGRR, or a system colour when the top byte is 0x80 (the low
@@ -75,6 +76,31 @@ struct ExportMerge
     int lastColumn = 0;
 };
 
+/// The texts of many rows kept compactly: UTF-8 in one buffer, a cell the same as the one above it
+/// sharing its bytes. For lists of a million rows, where a string for every cell would cost most of
+/// the time and memory of showing them.
+class GridTexts
+{
+public:
+    /// Appends a row of UTF-8 texts; cells beyond the first row's count are dropped.
+    void append(std::span<const QByteArrayView> cells);
+
+    int rowCount() const { return m_columns ? int(m_cells.size() / m_columns) : 0; }
+    int columnCount() const { return int(m_columns); }
+    QString text(int row, int column) const;
+
+private:
+    struct Cell
+    {
+        quint32 start = 0;
+        quint32 size = 0;
+    };
+
+    qsizetype m_columns = 0;
+    QByteArray m_bytes;
+    QList<Cell> m_cells;
+};
+
 /// A grid as shown on screen, described as plain values for the exports: cell texts by row (row 0 is
 /// the header row), columns, and whatever the screen shows beyond the texts. The report screens and
 /// the command line fill it alike; formats are kept sparse so that a million-row list stays texts.
@@ -82,6 +108,8 @@ struct ExportGrid
 {
     /// The rows, header row first; a row shorter than the columns has empty cells at its end.
     QList<QStringList> rows;
+    /// Further rows, below those above, kept compactly.
+    GridTexts moreRows;
     /// The grid's columns; texts beyond them are not exported.
     QList<ExportColumn> columns;
     int fixedRows = 1;
@@ -104,9 +132,11 @@ struct ExportGrid
     /// A grid of these rows (header row first) with one default column for each text of the widest.
     static ExportGrid fromRows(QList<QStringList> rows);
 
-    int rowCount() const { return int(rows.size()); }
+    int rowCount() const { return int(rows.size()) + moreRows.rowCount(); }
     int columnCount() const { return int(columns.size()); }
     QString text(int row, int column) const;
+    /// The texts of a row, one for each column.
+    QStringList rowTexts(int row) const;
     ExportRow rowFormat(int row) const { return rowFormats.value(row); }
     /// The cell's own format; nothing when it has none.
     const ExportCellFormat* cellFormat(int row, int column) const;

@@ -46,11 +46,10 @@ int ReportCommand::run(const QCommandLineParser& parser, CommandContext& context
 
     const ExportGrid grid = Reports(context.store()).grid(*kind, from, to);
     QTextStream& out = context.out();
-    for (const QStringList& row : grid.rows) {
-        QStringList cells;
-        cells.reserve(row.size());
-        for (const QString& cell : row)
-            cells << EscapeGridText(cell);
+    for (int row = 0; row < grid.rowCount(); ++row) {
+        QStringList cells = grid.rowTexts(row);
+        for (QString& cell : cells)
+            cell = EscapeGridText(cell);
         out << cells.join(u'\t') << '\n';
     }
     out.flush();

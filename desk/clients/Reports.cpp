@@ -2,6 +2,8 @@
 
 #include "SentReport.h"
 
+#include <array>
+
 namespace {
 
 const QString kAccessCode = QStringLiteral("purgeclnt");
@@ -56,15 +58,14 @@ ExportGrid Reports::sent(const QDate& from, const QDate& to) const
     ExportGrid grid;
     grid.columns = {column(1500), column(2400), column(6000), column(2100, ExportColumn::DateType),
                     column(1400), column(1200)};
-    std::vector<SentListRow> rows = SentReport(m_store).sentBetween(from.startOfDay(), to.endOfDay());
-    grid.rows.reserve(qsizetype(rows.size()) + 1);
     grid.rows.append({QStringLiteral("Mobile NO"), QStringLiteral("Client Name"), QStringLiteral("Message"),
                       QStringLiteral("Q Date Time"), QStringLiteral("Application ID"),
                       QStringLiteral("UserName")});
-    for (SentListRow& row : rows) {
-        grid.rows.append({std::move(row.mobileNo), std::move(row.clientName), std::move(row.message),
-                          std::move(row.queuedAt), std::move(row.appId), std::move(row.userName)});
-    }
+    SentReport(m_store).sentBetween(from.startOfDay(), to.endOfDay(), [&grid](const SentListRow& row) {
+        const std::array cells{row.mobileNo, row.clientName, row.message,
+                               row.queuedAt, row.appId,      row.userName};
+        grid.moreRows.append(cells);
+    });
     return grid;
 }
 

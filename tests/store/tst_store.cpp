@@ -72,6 +72,7 @@ private Q_SLOTS:
     void passwordsCompareExactly();
     void quotesAreStoredUnchanged();
     void dateOnlyValuesCompareWithReportDates();
+    void readRowsGivesTextsAndLeavesTheConnectionReady();
     void cashQueriesGroupTrades_data();
     void cashQueriesGroupTrades();
     void commodityViewGivesFragments_data();
@@ -358,6 +359,43 @@ void TestStore::quotesAreStoredUnchanged()
     QCOMPARE(count(*store, QStringLiteral("SELECT COUNT(*) FROM UserMaster WHERE username = ?"),
                    {QStringLiteral("O'Brien")}),
              1);
+}
+
+void TestStore::readRowsGivesTextsAndLeavesTheConnectionReady()
+{
+    TestEnvironment env;
+    auto store = env.openStore();
+    const QString name = QStringLiteral("José Müller – ₹ \"what?\"");
+    store->exec(
+        QStringLiteral("INSERT INTO ClientMaster (cName, cMobile, cdpinid, cEmail) VALUES (?, ?, ?, NULL)"),
+        {name, QStringLiteral("9876543210"), QStringLiteral("A001")});
+    MessageQueueTable(*store).insertAll(messages(300));
+    QList<QStringList> read;
+    // A question mark inside a quoted text is no value to bind.
+    store->readRows(QStringLiteral("SELECT cName, cMobile, cEmail, id FROM ClientMaster "
+                                   "WHERE cName <> 'what?' AND cMobile = ?"),
+                    {QStringLiteral("9876543210")}, [&read](std::span<const QByteArrayView> row) {
+                        read.append(QStringList());
+                        for (const QByteArrayView cell : row)
+                            read.last() << QString::fromUtf8(cell);
+                    });
+    QCOMPARE(read.size(), 1);
+    QCOMPARE(read[0].mid(0, 3), (QStringList{name, QStringLiteral("9876543210"), QString()}));
+    QVERIFY(read[0][3].toInt() > 0);
+
+    // A failed statement, and a reader that gives up part-way through, leave the connection ready.
+    QVERIFY_THROWS_EXCEPTION(StoreError,
+                             store->readRows(QStringLiteral("SELECT NoSuchColumn FROM MessageQueue"), {},
+                                             [](std::span<const QByteArrayView>) {}));
+    int taken = 0;
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                             store->readRows(QStringLiteral("SELECT nid FROM MessageQueue ORDER BY nid"), {},
+                                             [&taken](std::span<const QByteArrayView>) {
+                                                 if (++taken == 2)
+                                                     throw std::runtime_error("enough");
+                                             }));
+    QCOMPARE(taken, 2);
+    QCOMPARE(count(*store, QStringLiteral("SELECT COUNT(*) FROM MessageQueue")), 300);
 }
 
 void TestStore::dateOnlyValuesCompareWithReportDates()
