@@ -5,11 +5,16 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -92,9 +97,47 @@ int runWindow(int argc, char** argv, const ServerOptions& options)
     return exitStatus;
 }
 
+// The help names the program: it is printed before an application object gives the parser its name.
+QString helpText(const QCommandLineParser& parser)
+{
+    return parser.helpText().replace(QLatin1String("<executable_name>"), QLatin1String("quaylink"));
+}
+
 void printUsageError(const QCommandLineParser& parser, const QString& message)
 {
-    std::fprintf(stderr, "quaylink: %s\n\n%s", qPrintable(message), qPrintable(parser.helpText()));
+    std::fprintf(stderr, "quaylink: %s\n\n%s", qPrintable(message), qPrintable(helpText(parser)));
+}
+
+/// The password in the first line of a file only its owner may read or change; else why not.
+std::optional<QString> readPasswordFile(const QString& fileName, QString* error)
+{
+    // The mode is checked on the file opened, not on its name, so that it cannot change in between.
+    const int descriptor = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        *error = QStringLiteral("%1: cannot be read (%2)")
+                     .arg(fileName, QString::fromLocal8Bit(std::strerror(errno)));
+        return std::nullopt;
+    }
+    QFile file;
+    file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    struct stat status = {};
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        *error = QStringLiteral("%1: not a file").arg(fileName);
+        return std::nullopt;
+    }
+    if (status.st_mode & (S_IRWXG | S_IRWXO)) {
+        *error = QStringLiteral("%1: others may read or change it; allow only its owner (chmod 600)")
+                     .arg(fileName);
+        return std::nullopt;
+    }
+    QByteArray line = file.readLine(4096);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    if (line.isEmpty()) {
+        *error = QStringLiteral("%1: holds no password").arg(fileName);
+        return std::nullopt;
+    }
+    return QString::fromUtf8(line);
 }
 
 } // namespace
@@ -107,7 +150,9 @@ int main(int argc, char** argv)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Dispatch server: sends the queued messages to the SMS gateway."));
+        QStringLiteral("Dispatch server: sends the queued messages to the SMS gateway.\n\n"
+                       "Without --password or --password-file, the gateway password for this run is the "
+                       "environment variable QUAYLINK_PASSWORD, when it is set."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("show this help"));
     const QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("the application folder"),
@@ -120,8 +165,16 @@ int main(int argc, char** argv)
                                      QStringLiteral("connect once start-up is done"));
     const QCommandLineOption user(QStringLiteral("user"), QStringLiteral("gateway user id for this run"),
                                   QStringLiteral("ID"));
-    const QCommandLineOption password(QStringLiteral("password"),
-                                      QStringLiteral("gateway password for this run"), QStringLiteral("PW"));
+    const QCommandLineOption password(
+        QStringLiteral("password"),
+        QStringLiteral("gateway password for this run; better --password-file or QUAYLINK_PASSWORD, which "
+                       "other users cannot see in the list of processes"),
+        QStringLiteral("PW"));
+    const QCommandLineOption passwordFile(
+        QStringLiteral("password-file"),
+        QStringLiteral("read the gateway password for this run from the first line of FILE, which only its "
+                       "owner may read (chmod 600)"),
+        QStringLiteral("FILE"));
     const QCommandLineOption server(QStringLiteral("server"), QStringLiteral("server number for this run"),
                                     QStringLiteral("N"));
     const QCommandLineOption gateway(
@@ -132,8 +185,8 @@ int main(int argc, char** argv)
         QStringLiteral("exit-when-idle"),
         QStringLiteral("end when the queue is empty, a connect fails or the "
                        "balance is 0"));
-    for (const QCommandLineOption& option :
-         {help, dataDir, store, headless, connect, user, password, server, gateway, exitWhenIdle})
+    for (const QCommandLineOption& option : {help, dataDir, store, headless, connect, user, password,
+                                             passwordFile, server, gateway, exitWhenIdle})
         parser.addOption(option);
     parser.addVersionOption();
 
@@ -142,7 +195,7 @@ int main(int argc, char** argv)
         return 2;
     }
     if (parser.isSet(help)) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+        std::fputs(qPrintable(helpText(parser)), stdout);
         return 0;
     }
     if (parser.isSet(QStringLiteral("version"))) {
@@ -154,6 +207,25 @@ int main(int argc, char** argv)
                         QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
         return 2;
     }
+    if (parser.isSet(password) && parser.isSet(passwordFile)) {
+        printUsageError(parser, QStringLiteral("--password and --password-file cannot be given together"));
+        return 2;
+    }
+    std::optional<QString> passwordForRun;
+    if (parser.isSet(password)) {
+        passwordForRun = parser.value(password);
+    } else if (parser.isSet(passwordFile)) {
+        QString reason;
+        passwordForRun = readPasswordFile(parser.value(passwordFile), &reason);
+        if (!passwordForRun) {
+            std::fprintf(stderr, "quaylink: %s\n", qPrintable(reason));
+            return 2;
+        }
+    } else if (qEnvironmentVariableIsSet("QUAYLINK_PASSWORD")) {
+        passwordForRun = qEnvironmentVariable("QUAYLINK_PASSWORD");
+    }
+    // Read once; nothing started later needs it.
+    qunsetenv("QUAYLINK_PASSWORD");
     if (parser.isSet(server)) {
         bool ok = false;
         const int number = parser.value(server).toInt(&ok);
@@ -177,8 +249,7 @@ int main(int argc, char** argv)
     options.exitWhenIdle = parser.isSet(exitWhenIdle);
     if (parser.isSet(user))
         options.userId = parser.value(user);
-    if (parser.isSet(password))
-        options.password = parser.value(password);
+    options.password = passwordForRun;
     if (parser.isSet(server))
         options.serverNumber = parser.value(server).toInt();
     if (parser.isSet(gateway))

@@ -35,6 +35,8 @@ class TestQuaylinkEndToEnd : public QObject
 
 private Q_SLOTS:
     void messagesTravelToTheGatewayAsQueued();
+    void passwordOffTheCommandLine_data();
+    void passwordOffTheCommandLine();
     void passesTakeAtMost2000();
     void passesInOrderAtLatency_data();
     void passesInOrderAtLatency();
@@ -106,6 +108,47 @@ void TestQuaylinkEndToEnd::messagesTravelToTheGatewayAsQueued()
     QCOMPARE(debits[0].value(QLatin1String("count")).toInt(), 2);
     QVERIFY(debits[0].value(QLatin1String("matches")).toBool());
     QCOMPARE(debits[0].value(QLatin1String("balance")).toInt(), 9998);
+}
+
+void TestQuaylinkEndToEnd::passwordOffTheCommandLine_data()
+{
+    QTest::addColumn<QString>("environment"); // QUAYLINK_PASSWORD; none when null
+    QTest::addColumn<QString>("file");        // the password file's line; no --password-file when null
+    QTest::addColumn<QString>("option");      // --password; none when null
+    QTest::newRow("from the environment") << "demo" << QString() << QString();
+    QTest::newRow("file before the environment") << "wrong"
+                                                 << "demo" << QString();
+    QTest::newRow("option before the environment") << "wrong" << QString() << "demo";
+}
+
+void TestQuaylinkEndToEnd::passwordOffTheCommandLine()
+{
+    QFETCH(QString, environment);
+    QFETCH(QString, file);
+    QFETCH(QString, option);
+    TestEnvironment env;
+    auto store = env.openStore();
+    queue(*store, numbered(3));
+    Gateway gateway(QStringLiteral(GATEWAY_SIM_EXE), env);
+    QStringList arguments = serverArguments(gateway);
+    arguments.remove(arguments.indexOf(QStringLiteral("--password")), 2);
+    if (!file.isNull()) {
+        const QString path = env.path(QStringLiteral("password"));
+        QFile written(path);
+        QVERIFY(written.open(QIODevice::WriteOnly));
+        written.write(file.toUtf8() + "\n");
+        written.close();
+        QVERIFY(written.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        arguments << "--password-file" << path;
+    }
+    if (!option.isNull())
+        arguments << "--password" << option;
+    QMap<QString, QString> variables;
+    if (!environment.isNull())
+        variables.insert(QStringLiteral("QUAYLINK_PASSWORD"), environment);
+    const ServerRun run = runServer(env, arguments, variables);
+    QVERIFY2(run.exitCode == 0 && run.has(QStringLiteral("Successfully Sent: 3 ")), run.describe());
+    QCOMPARE(statuses(*store).value(QStringLiteral("Sent")), 3);
 }
 
 void TestQuaylinkEndToEnd::passesTakeAtMost2000()
