@@ -120,6 +120,7 @@ int main(int argc, char** argv)
     parser.setApplicationDescription(QStringLiteral("Local SMS gateway for demos and tests."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("show this help"));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("show the version"));
     const QCommandLineOption port(
         QStringLiteral("port"),
         QStringLiteral("port on 127.0.0.1; 0 picks a free one (default 0). The first "
@@ -202,15 +203,19 @@ int main(int argc, char** argv)
                                     QStringLiteral("hold the store lock N ms after the reply"),
                                     QStringLiteral("N"));
     for (const QCommandLineOption& option :
-         {help,   port,      accounts,   logFile,    refuseChunk, replyCase,  replySuffix,
-          delay,  delayPage, drop,       checkReply, loginReply,  debitReply, latency,
-          jitter, seed,      splitReply, late,       lockStore,   lockAt,     lockMs})
+         {help,  version,    port, accounts,   logFile,    refuseChunk, replyCase, replySuffix,
+          delay, delayPage,  drop, checkReply, loginReply, debitReply,  latency,   jitter,
+          seed,  splitReply, late, lockStore,  lockAt,     lockMs})
         parser.addOption(option);
 
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser, parser.errorText());
     if (parser.isSet(help)) {
         std::fprintf(stdout, "%s%s", qPrintable(parser.helpText()), Details);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::fprintf(stdout, "gateway-sim %s\n", KELVRA_VERSION);
         return 0;
     }
     if (!parser.positionalArguments().isEmpty())
