@@ -1,5 +1,6 @@
 #include "ClientTable.h"
 #include "MessageQueueTable.h"
+#include "QueueListing.h"
 #include "Schema.h"
 #include "ScreenFixture.h"
 #include "frmMessageQueue.h"
@@ -23,6 +24,7 @@ private Q_SLOTS:
     void onlyTheTickIsEditable();
     void updateDeletesTickedQueuedRows_data();
     void updateDeletesTickedQueuedRows();
+    void deletingThousandsSkipsTakenRows();
     void olderStoreGainsTheWaitingIndex();
 
 private:
@@ -258,6 +260,24 @@ void TestMessageQueue::updateDeletesTickedQueuedRows()
     if (waiting > 0)
         lengths.prepend(QStringLiteral("admin|%1").arg(waiting));
     QCOMPARE(rows("vsothlist"), lengths);
+}
+
+void TestMessageQueue::deletingThousandsSkipsTakenRows()
+{
+    // Enough rows for several delete statements, with rows the server took in the first and the last.
+    std::vector<QueuedMessage> messages(1201, {QStringLiteral("9876543210"), QStringLiteral("x"),
+                                               QStringLiteral("bulk"), 1, QStringLiteral("BSE"),
+                                               QStringLiteral("BROKER")});
+    const Store& store = m_fixture->store();
+    MessageQueueTable(store).insertAll(messages);
+    QList<qint64> nids;
+    for (const QueueListingRow& row : QueueListing(store).messagesOf(QStringLiteral("bulk")))
+        nids << row.nid;
+    QCOMPARE(nids.size(), 1201);
+    store.exec(QStringLiteral("UPDATE MessageQueue SET Status = 'Read' WHERE nid IN (?, ?)"),
+               {nids[7], nids.last()});
+    QCOMPARE(QueueListing(store).deleteQueued(nids), 1199);
+    QCOMPARE(stored(QStringLiteral("bulk")), (QStringList{"x/Read", "x/Read"}));
 }
 
 void TestMessageQueue::olderStoreGainsTheWaitingIndex()
