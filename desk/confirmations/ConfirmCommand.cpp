@@ -113,6 +113,9 @@ int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& contex
     WriteMessageGrid(out, grid);
 
     if (parser.isSet(QStringLiteral("send"))) {
+        const QString codePageLoss = DescribeCodePageLoss(grid);
+        if (!codePageLoss.isEmpty())
+            err << codePageLoss << Qt::endl;
         const int queued = engine->send(grid);
         // The screen's own confirmation, or the count where the screen shows none.
         if (grid.isEmpty() && description->sentConfirmationOnlyWithRows)

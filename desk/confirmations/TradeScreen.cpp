@@ -5,6 +5,7 @@
 #include "DeskSession.h"
 #include "MessageQueueTable.h"
 #include "Prompter.h"
+#include "QueueGridRow.h"
 #include "Store.h"
 #include "dlgMCXConfig.h"
 #include "dlgbseconfig.h"
@@ -256,6 +257,10 @@ void TradeScreen::sendMessages()
     QList<QueueGridRow> rows;
     for (int row = 0; row < msfmessage->rowCount(); ++row)
         rows.append({msfmessage->text(row, 1), msfmessage->text(row, 2)});
+    const QString codePageLoss = DescribeCodePageLoss(rows);
+    if (!codePageLoss.isEmpty())
+        m_prompter.message(
+            {codePageLoss, windowTitle(), PromptMessage::Icon::Warning, PromptMessage::Buttons::Ok});
     try {
         m_engine->send(rows);
     } catch (const QueueWriteError& error) {

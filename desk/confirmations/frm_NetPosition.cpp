@@ -5,6 +5,7 @@
 #include "DeskSession.h"
 #include "MessageQueueTable.h"
 #include "Prompter.h"
+#include "QueueGridRow.h"
 #include "Store.h"
 #include "dlgfutconfig.h"
 
@@ -231,6 +232,10 @@ void frm_NetPosition::generateMessages()
 
 void frm_NetPosition::sendMessages()
 {
+    const QString codePageLoss = DescribeCodePageLoss(m_messages);
+    if (!codePageLoss.isEmpty())
+        m_prompter.message(
+            {codePageLoss, windowTitle(), PromptMessage::Icon::Warning, PromptMessage::Buttons::Ok});
     try {
         m_engine.send(m_messages);
     } catch (const QueueWriteError& error) {

@@ -19,6 +19,11 @@ struct QueueGridRow
 /// QueueWriteError on a failure.
 int QueueGrid(DeskSession& session, const QString& appId, const QList<QueueGridRow>& grid);
 
+/// Empty when every text QueueGrid would queue reaches the client as it stands; otherwise one warning
+/// naming, for each such text (its 1-based grid row and mobile number), the characters the SMS code
+/// page sends in a readable form and the ones it loses (sent as "?"). The stored texts stay as typed.
+QString DescribeCodePageLoss(const QList<QueueGridRow>& grid);
+
 /// A text as one line of the message grid on standard output: backslash, tab, carriage return and
 /// line feed written \\, \t, \r and \n.
 QString EscapeGridText(const QString& text);

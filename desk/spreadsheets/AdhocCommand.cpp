@@ -77,13 +77,13 @@ int AdhocCommand::run(const QCommandLineParser& parser, CommandContext& context)
         return 1;
     }
 
-    QList<QueueGridRow> grid;
-    grid.reserve(numbers.size());
-    for (const QString& number : numbers)
-        grid.append({number, message});
+    const QList<QueueGridRow> grid = AdhocMessages::messageGrid(numbers, message);
     WriteMessageGrid(context.out(), grid);
 
     if (parser.isSet(QStringLiteral("send"))) {
+        const QString codePageLoss = DescribeCodePageLoss(grid);
+        if (!codePageLoss.isEmpty())
+            err << codePageLoss << Qt::endl;
         DeskSession session(store);
         session.LoadStartupSettings();
         session.setCurrentUserName(user);

@@ -3,7 +3,6 @@
 #include "DeskSession.h"
 #include "MessageMasterTable.h"
 #include "MessageText.h"
-#include "QueueGridRow.h"
 
 #include <algorithm>
 
@@ -78,14 +77,19 @@ QString AdhocMessages::refusal(const QStringList& numbers, const QString& messag
     return {};
 }
 
-int AdhocMessages::send(const QStringList& numbers, const QString& message)
+QList<QueueGridRow> AdhocMessages::messageGrid(const QStringList& numbers, const QString& message)
 {
-    m_session.NextBatchNumber();
     QList<QueueGridRow> grid;
     grid.reserve(numbers.size());
     for (const QString& number : numbers)
         grid.append({number, message});
-    return QueueGrid(m_session, QStringLiteral("Advanced"), grid);
+    return grid;
+}
+
+int AdhocMessages::send(const QStringList& numbers, const QString& message)
+{
+    m_session.NextBatchNumber();
+    return QueueGrid(m_session, QStringLiteral("Advanced"), messageGrid(numbers, message));
 }
 
 PickList AdhocMessages::storedMessages() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PickList.h"
+#include "QueueGridRow.h"
 
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,9 @@ public:
     static QString fitMessage(const QString& message);
     /// The refusal of "Send Now" for these values, in the screen's words; empty when it may send.
     static QString refusal(const QStringList& numbers, const QString& message);
+
+    /// The message to every number, in order, as "Send Now" queues it.
+    static QList<QueueGridRow> messageGrid(const QStringList& numbers, const QString& message);
 
     /// "Send Now": one batch number, then the message to every number, in order; returns the count.
     /// Throws QueueWriteError on a failure.

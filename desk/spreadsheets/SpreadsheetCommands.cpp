@@ -1,6 +1,7 @@
 #include "SpreadsheetCommands.h"
 
 #include "DeskSession.h"
+#include "QueueGridRow.h"
 #include "SpreadsheetMessages.h"
 #include "Store.h"
 #include "UserTable.h"
@@ -67,6 +68,14 @@ bool report(const SpreadsheetReading& reading, CommandContext& context)
     return true;
 }
 
+// As the screens warn before "Send Message" queues texts the SMS cannot carry as they are.
+void warnOfCodePageLoss(const SpreadsheetReading& reading, CommandContext& context)
+{
+    const QString codePageLoss = DescribeCodePageLoss(reading.messages);
+    if (!codePageLoss.isEmpty())
+        context.err() << codePageLoss << Qt::endl;
+}
+
 } // namespace
 
 void LedgerCommand::configure(QCommandLineParser& parser) const
@@ -123,6 +132,7 @@ int LedgerCommand::run(const QCommandLineParser& parser, CommandContext& context
     if (!report(reading, context))
         return 1;
     if (parser.isSet(QStringLiteral("send"))) {
+        warnOfCodePageLoss(reading, context);
         const int queued = engine.send(reading.messages);
         // The ledger screen confirms nothing; the command says what it queued.
         context.err()
@@ -167,6 +177,7 @@ int TemplateCommand::run(const QCommandLineParser& parser, CommandContext& conte
     if (!report(reading, context))
         return 1;
     if (parser.isSet(QStringLiteral("send"))) {
+        warnOfCodePageLoss(reading, context);
         engine.send(reading.messages);
         context.err() << QStringLiteral("Message has been sent to Queue") << Qt::endl;
     }
@@ -199,6 +210,7 @@ int StockCommand::run(const QCommandLineParser& parser, CommandContext& context)
     if (!report(reading, context))
         return 1;
     if (parser.isSet(QStringLiteral("send"))) {
+        warnOfCodePageLoss(reading, context);
         engine.send(reading.messages);
         context.err() << QStringLiteral("Message Place in Queued") << Qt::endl;
     }

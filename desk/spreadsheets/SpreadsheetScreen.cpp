@@ -2,6 +2,7 @@
 
 #include "MessageQueueTable.h"
 #include "Prompter.h"
+#include "QueueGridRow.h"
 #include "StoreError.h"
 #include "TextGrid.h"
 
@@ -244,6 +245,10 @@ void SpreadsheetScreen::sendMessageGrid()
     // A sent grid is not sent again: reading again needs a new "&Browse".
     Command1->setEnabled(false);
     cmdStartParsing->setEnabled(false);
+    const QString codePageLoss = DescribeCodePageLoss(m_messages);
+    if (!codePageLoss.isEmpty())
+        m_prompter.message(
+            {codePageLoss, windowTitle(), PromptMessage::Icon::Warning, PromptMessage::Buttons::Ok});
     try {
         sendMessages(m_messages);
     } catch (const QueueWriteError& error) {

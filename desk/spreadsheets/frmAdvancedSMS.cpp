@@ -3,6 +3,7 @@
 #include "MessageQueueTable.h"
 #include "NavigationButtons.h"
 #include "Prompter.h"
+#include "QueueGridRow.h"
 #include "StoreError.h"
 #include "TextGrid.h"
 
@@ -154,6 +155,9 @@ void frmAdvancedSMS::sendNow()
             txtmessage->setFocus();
         return;
     }
+    const QString codePageLoss = DescribeCodePageLoss(AdhocMessages::messageGrid(m_numbers, message));
+    if (!codePageLoss.isEmpty())
+        m_prompter.message({codePageLoss, kTitle, PromptMessage::Icon::Warning, PromptMessage::Buttons::Ok});
     try {
         m_engine.send(m_numbers, message);
     } catch (const QueueWriteError& error) {

@@ -4,30 +4,22 @@
 #include <QXmlStreamReader>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-constexpr char16_t Unmapped = 0;
-
-// windows-1252 agrees with Latin-1 outside 0x80-0x9F; these are its characters there.
-constexpr std::array<char16_t, 32> Cp1252High = {
-    u'\u20AC', Unmapped,  u'\u201A', u'\u0192', u'\u201E', u'\u2026', u'\u2020', u'\u2021',
-    u'\u02C6', u'\u2030', u'\u0160', u'\u2039', u'\u0152', Unmapped,  u'\u017D', Unmapped,
-    Unmapped,  u'\u2018', u'\u2019', u'\u201C', u'\u201D', u'\u2022', u'\u2013', u'\u2014',
-    u'\u02DC', u'\u2122', u'\u0161', u'\u203A', u'\u0153', Unmapped,  u'\u017E', u'\u0178',
-};
-
-char codePageByte(char32_t codePoint)
+// The system's own reason: QFile says "Unknown error" for a full disk or a file grown past its limit.
+[[noreturn]] void throwFileError(const char* action, const QString& path, int error)
 {
-    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF))
-        return static_cast<char>(codePoint);
-    if (codePoint <= 0x9F)
-        return Cp1252High[codePoint - 0x80] == Unmapped ? static_cast<char>(codePoint) : '?';
-    for (std::size_t i = 0; i < Cp1252High.size(); ++i) {
-        if (Cp1252High[i] != Unmapped && Cp1252High[i] == codePoint)
-            return static_cast<char>(0x80 + i);
-    }
-    return '?';
+    throw PayloadFileError(
+        QStringLiteral("cannot %1 %2: %3")
+            .arg(QLatin1StringView(action), path, QString::fromLocal8Bit(std::strerror(error)))
+            .toStdString());
 }
 
 QByteArray templateHead()
@@ -97,34 +89,6 @@ bool isWhitespaceOnly(QStringView text)
 
 } // namespace
 
-QByteArray ToSystemCodePage(const QString& text)
-{
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            bytes += '?';
-            ++i;
-            continue;
-        }
-        bytes += codePageByte(c.unicode());
-    }
-    return bytes;
-}
-
-QString FromSystemCodePage(const QByteArray& bytes)
-{
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool high = byte >= 0x80 && byte <= 0x9F && Cp1252High[byte - 0x80] != Unmapped;
-        *out++ = high ? QChar(Cp1252High[byte - 0x80]) : QChar(static_cast<char16_t>(byte));
-    }
-    return text;
-}
-
 QByteArray HexEncodeText(const QByteArray& bytes)
 {
     return bytes.toHex().toUpper();
@@ -132,28 +96,62 @@ QByteArray HexEncodeText(const QByteArray& bytes)
 
 QByteArray ReadWholeFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw PayloadFileError(
-            QStringLiteral("cannot read %1: %2").arg(path, file.errorString()).toStdString());
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw PayloadFileError(
-            QStringLiteral("cannot read %1: %2").arg(path, file.errorString()).toStdString());
+    const QByteArray name = QFile::encodeName(path);
+    const int descriptor = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
+        throwFileError("read", path, errno);
+    QByteArray bytes;
+    struct stat status = {};
+    if (::fstat(descriptor, &status) == 0 && status.st_size > 0)
+        bytes.reserve(static_cast<qsizetype>(status.st_size));
+    std::array<char, 65536> buffer;
+    for (;;) {
+        const ssize_t got = ::read(descriptor, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(descriptor);
+            throwFileError("read", path, error);
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer.data(), static_cast<qsizetype>(got));
+    }
+    ::close(descriptor);
     return bytes;
 }
 
 void WriteWholeFile(const QString& path, const QByteArray& bytes)
 {
-    QFile file(path);
-    if (file.exists() && !file.remove())
-        throw PayloadFileError(
-            QStringLiteral("cannot remove %1: %2").arg(path, file.errorString()).toStdString());
-    // The upload holds the messages of the store, which only its owner may read.
-    if (!file.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
-        file.write(bytes) != bytes.size() || !file.flush())
-        throw PayloadFileError(
-            QStringLiteral("cannot write %1: %2").arg(path, file.errorString()).toStdString());
+    const QByteArray name = QFile::encodeName(path);
+    if (::unlink(name.constData()) != 0 && errno != ENOENT)
+        throwFileError("remove", path, errno);
+    // The upload holds the messages of the store, which only its owner may read: a new file, never one
+    // that appeared in its place since.
+    const int descriptor =
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (descriptor < 0)
+        throwFileError("write", path, errno);
+    const char* next = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(descriptor, next, static_cast<std::size_t>(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            // A write that takes nothing without an error would loop for ever; a full disk is its cause.
+            const int error = written < 0 ? errno : ENOSPC;
+            ::close(descriptor);
+            throwFileError("write", path, error);
+        }
+        next += written;
+        left -= written;
+    }
+    // Some file systems (NFS, a full disk with delayed allocation) report the failed write only here.
+    // On Linux an interrupted close has still released the descriptor, so EINTR is no failure.
+    if (::close(descriptor) != 0 && errno != EINTR)
+        throwFileError("write", path, errno);
 }
 
 void AppendMessageRecord(QByteArray& list, const QString& last10Number, const QString& text)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MessageCodePage.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -20,20 +22,15 @@ public:
 /// Characters per chunk request: every chunk but the last has exactly this many hex characters.
 inline constexpr qsizetype UploadChunkLength = 2048;
 
-/// The system code page is windows-1252. A character it cannot hold becomes "?" (one per code point).
-QByteArray ToSystemCodePage(const QString& text);
-/// Total: the five bytes windows-1252 leaves undefined (81, 8D, 8F, 90, 9D) become the C1 controls
-/// of the same value, as the system itself reads them, so they survive a round trip.
-QString FromSystemCodePage(const QByteArray& bytes);
-
 /// Two upper-case hex digits per byte, high digit first.
 QByteArray HexEncodeText(const QByteArray& bytes);
 
-/// The whole content of a file; throws PayloadFileError when it cannot be read.
+/// The whole content of a file; throws PayloadFileError, naming the system's reason, when it cannot be
+/// read.
 QByteArray ReadWholeFile(const QString& path);
 /// Deletes the file if it exists and writes bytes as its whole content, readable by its owner only;
-/// throws PayloadFileError when
-/// the old file cannot be removed or the new one cannot be written completely.
+/// throws PayloadFileError, naming the system's reason (a full disk, a file too large), when the old
+/// file cannot be removed or the new one cannot be written completely.
 void WriteWholeFile(const QString& path, const QByteArray& bytes);
 
 /// Appends one message list record: the number, CR LF, the text, CR LF, in the system code page. Each

@@ -10,6 +10,12 @@
 
 #include <zlib.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <sys/resource.h>
+
 namespace {
 
 QByteArray inflateAll(const QByteArray& compressed, qsizetype expectedSize)
@@ -68,28 +74,53 @@ void TestPayload::codePage_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("readBack");
+    // What FindCodePageLoss names: the characters sent in a readable form, and those sent as "?".
+    QTest::addColumn<QStringList>("replaced");
+    QTest::addColumn<QStringList>("lost");
     QTest::newRow("ascii") << "Bought 10 RELIANCE @ 2,450.50" << QByteArray("Bought 10 RELIANCE @ 2,450.50")
-                           << "Bought 10 RELIANCE @ 2,450.50";
-    QTest::newRow("euro and ellipsis") << QStringView(u"\u20AC5\u2026").toString()
-                                       << QByteArray("\x80"
-                                                     "5\x85")
-                                       << QStringView(u"\u20AC5\u2026").toString();
-    QTest::newRow("quotes and dashes") << QStringView(u"\u2018a\u2019 \u201Cb\u201D \u2013\u2014").toString()
-                                       << QByteArray("\x91"
-                                                     "a\x92 \x93"
-                                                     "b\x94 \x96\x97")
-                                       << QStringView(u"\u2018a\u2019 \u201Cb\u201D \u2013\u2014").toString();
+                           << "Bought 10 RELIANCE @ 2,450.50" << QStringList() << QStringList();
+    QTest::newRow("euro and ellipsis")
+        << QStringView(u"\u20AC5\u2026").toString()
+        << QByteArray("\x80"
+                      "5\x85")
+        << QStringView(u"\u20AC5\u2026").toString() << QStringList() << QStringList();
+    QTest::newRow("quotes and dashes in the page")
+        << QStringView(u"\u2018a\u2019 \u201Cb\u201D \u2013\u2014").toString()
+        << QByteArray("\x91"
+                      "a\x92 \x93"
+                      "b\x94 \x96\x97")
+        << QStringView(u"\u2018a\u2019 \u201Cb\u201D \u2013\u2014").toString() << QStringList()
+        << QStringList();
     QTest::newRow("latin-1 half") << QStringView(u"\u00A0\u00E9\u00FF").toString()
                                   << QByteArray("\xA0\xE9\xFF")
-                                  << QStringView(u"\u00A0\u00E9\u00FF").toString();
-    QTest::newRow("rupee sign not in the page")
-        << QStringView(u"\u20B9100").toString() << QByteArray("?100") << "?100";
-    QTest::newRow("devanagari") << QStringView(u"\u0928\u092E").toString() << QByteArray("??") << "??";
+                                  << QStringView(u"\u00A0\u00E9\u00FF").toString() << QStringList()
+                                  << QStringList();
+    QTest::newRow("rupee sign in its readable form")
+        << QStringView(u"\u20B9100 \u20B95").toString() << QByteArray("Rs.100 Rs.5") << "Rs.100 Rs.5"
+        << QStringList{QStringView(u"\u20B9").toString()} << QStringList();
+    QTest::newRow("dashes, quotes and spaces outside the page")
+        << QStringView(u"9\u2011am\u2012\u2212 5\u2032 6\u2033 a\u2009b\u202Fc\u3000d").toString()
+        << QByteArray("9-am-- 5' 6\" a b c d") << "9-am-- 5' 6\" a b c d"
+        << QStringList{QStringView(u"\u2011").toString(), QStringView(u"\u2012").toString(),
+                       QStringView(u"\u2212").toString(), QStringView(u"\u2032").toString(),
+                       QStringView(u"\u2033").toString(), QStringView(u"\u2009").toString(),
+                       QStringView(u"\u202F").toString(), QStringView(u"\u3000").toString()}
+        << QStringList();
+    QTest::newRow("invisible characters left out")
+        << QStringView(u"\uFEFFab\u200Bc").toString() << QByteArray("abc") << "abc"
+        << QStringList{QStringView(u"\uFEFF").toString(), QStringView(u"\u200B").toString()} << QStringList();
+    QTest::newRow("devanagari") << QStringView(u"\u0928\u092E\u0928").toString() << QByteArray("???") << "???"
+                                << QStringList()
+                                << QStringList{QStringView(u"\u0928").toString(),
+                                               QStringView(u"\u092E").toString()};
     QTest::newRow("emoji is one character")
-        << QStringView(u"a\U0001F600b").toString() << QByteArray("a?b") << "a?b";
+        << QStringView(u"a\U0001F600b").toString() << QByteArray("a?b") << "a?b" << QStringList()
+        << QStringList{QStringView(u"\U0001F600").toString()};
     QTest::newRow("C1 control with a defined slot")
-        << QStringView(u"\u0080").toString() << QByteArray("?") << "?";
-    QTest::newRow("CR LF kept") << "a\r\nb" << QByteArray("a\r\nb") << "a\r\nb";
+        << QStringView(u"\u0080").toString() << QByteArray("?") << "?" << QStringList()
+        << QStringList{QStringView(u"\u0080").toString()};
+    QTest::newRow("CR LF kept") << "a\r\nb" << QByteArray("a\r\nb") << "a\r\nb" << QStringList()
+                                << QStringList();
 }
 
 void TestPayload::codePage()
@@ -97,8 +128,17 @@ void TestPayload::codePage()
     QFETCH(QString, text);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, readBack);
+    QFETCH(QStringList, replaced);
+    QFETCH(QStringList, lost);
     QCOMPARE(ToSystemCodePage(text), bytes);
     QCOMPARE(FromSystemCodePage(bytes), readBack);
+    const CodePageLoss loss = FindCodePageLoss(text);
+    QStringList replacedCharacters;
+    for (const CodePageReplacement& replacement : loss.replaced)
+        replacedCharacters << replacement.character;
+    QCOMPARE(replacedCharacters, replaced);
+    QCOMPARE(loss.lost, lost);
+    QCOMPARE(loss.isEmpty(), replaced.isEmpty() && lost.isEmpty());
 }
 
 void TestPayload::undefinedBytesSurviveARoundTrip()
@@ -333,6 +373,24 @@ void TestPayload::wholeFiles()
     QCOMPARE(ReadWholeFile(path), QByteArray());
     QVERIFY_THROWS_EXCEPTION(PayloadFileError, ReadWholeFile(env.path("missing.SMS")));
     QVERIFY_THROWS_EXCEPTION(PayloadFileError, WriteWholeFile(env.path("no/such/folder/x.SMS"), "x"));
+
+    // A disk that takes no more: the reason is the system's, not "Unknown error". The limit on the size
+    // of a file stands in for a full disk; its signal would end the process instead.
+    rlimit limit = {};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit small = {4096, limit.rlim_max};
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString failure;
+    try {
+        WriteWholeFile(path, QByteArray(65536, 'x'));
+    } catch (const PayloadFileError& error) {
+        failure = QString::fromStdString(error.what());
+    }
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, oldHandler);
+    QCOMPARE(failure,
+             QStringLiteral("cannot write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(EFBIG))));
 }
 
 QTEST_GUILESS_MAIN(TestPayload)

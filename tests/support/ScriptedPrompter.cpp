@@ -3,6 +3,8 @@
 PromptAnswer ScriptedPrompter::message(const PromptMessage& message)
 {
     messages << message;
+    if (onMessage)
+        onMessage(message);
     if (!m_answers.isEmpty())
         return m_answers.dequeue();
     switch (message.buttons) {

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QQueue>
 
+#include <functional>
+
 /// Answers the prompt seam from answers given in advance and records everything it was shown.
 class ScriptedPrompter : public Prompter
 {
@@ -22,6 +24,8 @@ public:
 
     QList<PromptMessage> messages;
     QStringList prompts;
+    /// Called as each message box is shown, so that a test can see what the screen had done by then.
+    std::function<void(const PromptMessage&)> onMessage;
 
 private:
     QQueue<PromptAnswer> m_answers;

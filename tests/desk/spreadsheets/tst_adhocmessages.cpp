@@ -9,12 +9,19 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTableWidget>
 
 namespace {
 
 const QString kFive = QStringLiteral("9876543210\n9876500001\n9876500002\n9876500003\n9876500004");
+// A text the SMS code page carries only in part, and what the desk says of it for two numbers.
+const QString kRupeesAndEmoji = QStringLiteral("Paid \u20B9500 \U0001F600");
+const QString kRupeesAndEmojiWarning =
+    QStringLiteral("2 texts hold characters the SMS cannot carry as they are:\n"
+                   "row 1 (9876543210): \u20B9 sent as \"Rs.\"; \U0001F600 lost, sent as \"?\"\n"
+                   "row 2 (9876500001): \u20B9 sent as \"Rs.\"; \U0001F600 lost, sent as \"?\"");
 
 } // namespace
 
@@ -182,16 +189,20 @@ void TestAdhocMessages::sendNow_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("title");
     QTest::addColumn<int>("queuedPerPress");
+    QTest::addColumn<QString>("warning");
     QTest::newRow("blank message") << kFive << "  "
                                    << "Pls. Enter Message"
-                                   << "Brisant." << 0;
+                                   << "Brisant." << 0 << QString();
     QTest::newRow("no numbers") << "12345\nabc"
                                 << "Hello"
                                 << "Pls. Enter Mobile nos."
-                                << "Brisant." << 0;
+                                << "Brisant." << 0 << QString();
     QTest::newRow("five numbers") << kFive << "Holiday on 'Friday' ~ office open"
                                   << "Message Placed in Queue"
-                                  << "Advanced Messaging" << 5;
+                                  << "Advanced Messaging" << 5 << QString();
+    QTest::newRow("characters the SMS cannot carry")
+        << "9876543210\n9876500001" << kRupeesAndEmoji << "Message Placed in Queue"
+        << "Advanced Messaging" << 2 << kRupeesAndEmojiWarning;
 }
 
 void TestAdhocMessages::sendNow()
@@ -201,6 +212,13 @@ void TestAdhocMessages::sendNow()
     QFETCH(QString, shown);
     QFETCH(QString, title);
     QFETCH(int, queuedPerPress);
+    QFETCH(QString, warning);
+    qsizetype queuedAtWarning = -1;
+    m_fixture->prompter().onMessage = [this, &queuedAtWarning](const PromptMessage& shown) {
+        if (shown.icon == PromptMessage::Icon::Warning)
+            queuedAtWarning = queued().size();
+    };
+    const auto forget = qScopeGuard([this] { m_fixture->prompter().onMessage = {}; });
     box("txtmobnos")->setPlainText(numbers);
     box("txtmessage")->setPlainText(message);
     QCOMPARE(Control<QPushButton>(m_screen.get(), QStringLiteral("cmdSendNow"))->text(),
@@ -209,6 +227,16 @@ void TestAdhocMessages::sendNow()
     QStringList mobiles;
     for (int press = 1; press <= 2; ++press) {
         ClickControl(m_screen.get(), QStringLiteral("cmdSendNow"));
+        if (!warning.isEmpty()) {
+            // One warning box, shown before the press queues anything; the texts are queued after it.
+            QCOMPARE(m_fixture->messages().size(), 2);
+            const PromptMessage box = m_fixture->messages().takeFirst();
+            QCOMPARE(box.text, warning);
+            QCOMPARE(box.title, title);
+            QCOMPARE(box.icon, PromptMessage::Icon::Warning);
+            QCOMPARE(box.buttons, PromptMessage::Buttons::Ok);
+            QCOMPARE(queuedAtWarning, queuedPerPress * (press - 1));
+        }
         QCOMPARE(m_fixture->messages().size(), 1);
         const PromptMessage box = m_fixture->messages().takeFirst();
         QCOMPARE(box.text, shown);
@@ -262,6 +290,11 @@ void TestAdhocMessages::command_data()
                           << true
                           << QStringList{twoRows[0].arg("Markets closed"), twoRows[1].arg("Markets closed")}
                           << QStringList{"Message Placed in Queue"} << 0;
+    // The warning before queueing; the confirmation stays the last line, the stored text as typed.
+    QTest::newRow("send, characters the SMS cannot carry")
+        << QStringList{"--message", kRupeesAndEmoji, "--send"} << two << true
+        << QStringList{twoRows[0].arg(kRupeesAndEmoji), twoRows[1].arg(kRupeesAndEmoji)}
+        << kRupeesAndEmojiWarning.split(u'\n') + QStringList{"Message Placed in Queue"} << 0;
     QTest::newRow("no numbers") << QStringList{"--message", "Markets closed", "--send"}
                                 << QByteArray("98765\n") << false << QStringList()
                                 << QStringList{"Pls. Enter Mobile nos."} << 1;
@@ -292,12 +325,13 @@ void TestAdhocMessages::command()
         QVERIFY(rows.isEmpty());
         return;
     }
+    const qsizetype user = arguments.indexOf(QStringLiteral("--user"));
     QCOMPARE(rows.size(), 2);
     for (const QStringList& row : rows) {
         QCOMPARE(row.at(0), QStringLiteral("Advanced"));
         QCOMPARE(row.at(1), rows.first().at(1));
-        QCOMPARE(row.at(3), QStringLiteral("Markets closed"));
-        QCOMPARE(row.at(4), QStringLiteral("ADMIN"));
+        QCOMPARE(row.at(3), arguments.at(arguments.indexOf(QStringLiteral("--message")) + 1));
+        QCOMPARE(row.at(4), user < 0 ? QStringLiteral("admin") : arguments.at(user + 1));
     }
 }
 
