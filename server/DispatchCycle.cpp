@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -91,11 +92,18 @@ void DispatchCycle::run(std::function<void()> done)
     m_uploadName = m_stamp + QStringLiteral("_NWM");
     try {
         m_count = buildUpload(path);
-    } catch (const std::exception& error) {
-        const StoreError* storeError = dynamic_cast<const StoreError*>(&error);
-        Q_EMIT statusLine(storeError ? QStringLiteral("DatabaseError: ") + storeError->message()
-                                     : QStringLiteral("Upload: ") + QString::fromLocal8Bit(error.what()));
+    } catch (const StoreError& error) {
+        Q_EMIT statusLine(QStringLiteral("DatabaseError: ") + error.message());
+        if (m_recoverStore)
+            m_recoverStore();
         Q_EMIT statusLine(QStringLiteral("Sent: Failed 0 ") + now());
+        return end();
+    } catch (const PayloadFileError& error) {
+        // Nothing was marked: the rows that would have gone stay in the queue for the next pass.
+        Q_EMIT statusLine(QStringLiteral("Upload: %1; %2 messages stay Queued")
+                              .arg(QString::fromLocal8Bit(error.what()))
+                              .arg(m_count));
+        Q_EMIT statusLine(QStringLiteral("Sent: Failed %1 ").arg(m_count) + now());
         return end();
     }
     if (m_count > 0)
@@ -148,6 +156,7 @@ int DispatchCycle::buildUpload(const QString& path)
         if (++count == kMaxPerPass)
             break;
     }
+    m_count = count;
     queue.markDiscarded(discarded);
     queue.markInvalid(invalid);
     queue.markRead(read, QDateTime::currentDateTime());
@@ -167,8 +176,27 @@ void DispatchCycle::postNext()
     if (chunk.status == 0)
         return post(chunk);
     // Once the last chunk is out the upload may be complete at the gateway: never requeue after that.
-    recordThen([this] { PassJournal(m_store).setStage(m_uploadName, PassJournal::Stage::LastPosted); },
-               [this] { post(m_chunks.at(m_next)); });
+    advanceThen(PassJournal::Stage::LastPosted, [this] { post(m_chunks.at(m_next)); });
+}
+
+void DispatchCycle::advanceThen(PassJournal::Stage stage, std::function<void()> then,
+                                const QString& debitReply)
+{
+    auto journalKept = std::make_shared<bool>(true);
+    recordThen(
+        [this, stage, debitReply, journalKept] {
+            *journalKept = PassJournal(m_store).setStage(m_uploadName, stage, debitReply);
+        },
+        [this, journalKept, then = std::move(then)] {
+            if (*journalKept)
+                return then();
+            // While this server was cut off from the store another one started and settled the pass:
+            // its rows are no longer this pass's to send or to record.
+            Q_EMIT statusLine(
+                QStringLiteral("Upload %1: settled meanwhile by another server; the pass ends here")
+                    .arg(m_uploadName));
+            end();
+        });
 }
 
 void DispatchCycle::post(const UploadChunk& chunk)
@@ -190,7 +218,10 @@ void DispatchCycle::onChunkReply(const GatewayClient::Reply& reply, bool last)
     if (!reply.delivered) {
         Q_EMIT statusLine(QStringLiteral("Upload: ") + reply.error);
         // A last chunk that never fully left cannot have completed the upload at the gateway.
-        return last && m_lastPosted ? lostLastReply() : failUpload();
+        if (!last || !m_lastPosted)
+            return failUpload();
+        return lostLastReply(reply.oversized ? QStringLiteral("an oversized reply")
+                                             : QStringLiteral("no reply"));
     }
     const QByteArray answer = reply.body.toLower();
     if (!last) {
@@ -200,13 +231,18 @@ void DispatchCycle::onChunkReply(const GatewayClient::Reply& reply, bool last)
         stopHereForTests(QStringLiteral("chunk:%1").arg(m_next));
         return postNext();
     }
+    // The gateway took the last chunk. Only its own word that the upload did not complete sends the
+    // messages again; an error page or an empty reply says nothing of what it did with them.
+    if (reply.status != 200)
+        return lostLastReply(QStringLiteral("HTTP %1").arg(reply.status));
+    if (reply.body.isEmpty())
+        return lostLastReply(QStringLiteral("an empty reply"));
     if (answer != "complete")
         return failUpload();
-    recordThen([this] { PassJournal(m_store).setStage(m_uploadName, PassJournal::Stage::Complete); },
-               [this] {
-                   stopHereForTests(QStringLiteral("complete"));
-                   uploaded();
-               });
+    advanceThen(PassJournal::Stage::Complete, [this] {
+        stopHereForTests(QStringLiteral("complete"));
+        uploaded();
+    });
 }
 
 void DispatchCycle::failUpload()
@@ -218,11 +254,11 @@ void DispatchCycle::failUpload()
                [this] { end(); });
 }
 
-void DispatchCycle::lostLastReply()
+void DispatchCycle::lostLastReply(const QString& reply)
 {
     // The gateway may have taken the whole upload: sending it again could deliver every message twice.
-    Q_EMIT statusLine(QStringLiteral("Upload %1: no reply to the last chunk; %2 messages marked Deleted")
-                          .arg(m_uploadName)
+    Q_EMIT statusLine(QStringLiteral("Upload %1: %2 to the last chunk; %3 messages marked Deleted")
+                          .arg(m_uploadName, reply)
                           .arg(m_count));
     recordThen([this] { PassJournal(m_store).finish(m_uploadName, QStringLiteral("Deleted")); },
                [this] { end(); });
@@ -241,8 +277,8 @@ void DispatchCycle::onDebitReply(const GatewayClient::Reply& reply)
     // No reply at all counts as an unconfirmed debit: the upload itself was accepted.
     const bool debited = reply.delivered && reply.body == "Success";
     const QString answer = reply.delivered ? QString::fromUtf8(reply.body) : QString();
-    recordThen(
-        [this, answer] { PassJournal(m_store).setStage(m_uploadName, PassJournal::Stage::Debited, answer); },
+    advanceThen(
+        PassJournal::Stage::Debited,
         [this, debited] {
             stopHereForTests(QStringLiteral("debited"));
             if (debited)
@@ -259,7 +295,8 @@ void DispatchCycle::onDebitReply(const GatewayClient::Reply& reply)
                                                 QStringLiteral("Balance SMS: %1").arg(m_session.balance()));
                            end();
                        });
-        });
+        },
+        answer);
 }
 
 void DispatchCycle::recordThen(std::function<void()> write, std::function<void()> then, int attempt)
@@ -270,6 +307,9 @@ void DispatchCycle::recordThen(std::function<void()> write, std::function<void()
         if (attempt == 1)
             Q_EMIT statusLine(QStringLiteral("DatabaseError: ") + error.message() +
                               QStringLiteral(" (trying again every second)"));
+        // Another server took the store meanwhile: what this pass would write is no longer its own.
+        if (m_recoverStore && !m_recoverStore())
+            return end();
         if (m_stopping)
             return end(); // the journal keeps the pass for the next start
         m_clock.callAfter(kStoreRetryMs, this,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GatewayClient.h"
+#include "PassJournal.h"
 #include "UploadPayload.h"
 
 #include <QList>
@@ -11,7 +12,6 @@
 #include <random>
 
 class GatewaySession;
-class PassJournal;
 class ServerClock;
 class ServerNotifier;
 class Store;
@@ -37,6 +37,13 @@ public:
     /// A number the gateway can take: 10 to 12 characters whose last ten (the part sent) are digits.
     static bool isUsableNumber(const QString& mobileNo);
 
+    /// Asked after a failed store statement, before it is tried again: puts the store right where it
+    /// can (a lost connection opened anew); false when the pass must end at once without writing
+    /// anything more, its rows being no longer this server's.
+    void setStoreRecovery(std::function<bool()> recover) { m_recoverStore = std::move(recover); }
+    /// The upload name of the pass in progress; empty between passes.
+    QString uploadInProgress() const { return m_running ? m_uploadName : QString(); }
+
 Q_SIGNALS:
     void statusLine(const QString& line);
 
@@ -46,7 +53,10 @@ private:
     void post(const UploadChunk& chunk);
     void onChunkReply(const GatewayClient::Reply& reply, bool last);
     void failUpload();
-    void lostLastReply();
+    /// The outcome of the upload is unknown: the gateway may have taken it whole.
+    void lostLastReply(const QString& reply);
+    /// Moves the journal on; false (the pass has ended) when another server settled the pass.
+    void advanceThen(PassJournal::Stage stage, std::function<void()> then, const QString& debitReply = {});
     void uploaded();
     void onDebitReply(const GatewayClient::Reply& reply);
     /// Runs a store write, retrying every second while the store fails, then goes on with then.
@@ -62,6 +72,7 @@ private:
     std::minstd_rand m_random;
 
     std::function<void()> m_done;
+    std::function<bool()> m_recoverStore;
     bool m_running = false;
     bool m_stopping = false;
     int m_count = 0;

@@ -3,11 +3,11 @@
 #include "DispatchQueue.h"
 #include "PassJournal.h"
 #include "ServerClock.h"
+#include "ServerLock.h"
 #include "ServerNotifier.h"
 #include "Store.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QHostAddress>
 #include <QNetworkInterface>
 #include <QTime>
@@ -18,17 +18,11 @@
 namespace {
 
 constexpr int kTickMs = 1000;
-
-// Two paths to one store file (a symbolic link, "..", a relative path) must meet at one lock.
-QString canonicalStorePath(const QString& path)
-{
-    const QFileInfo file(path);
-    const QString canonical = file.canonicalFilePath();
-    if (!canonical.isEmpty())
-        return canonical;
-    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
-    return QDir(folder.isEmpty() ? file.absolutePath() : folder).filePath(file.fileName());
-}
+// How long Exit waits for the gateway's reply to the request in progress.
+constexpr int kExitWaitMs = 10000;
+constexpr int kConnectRetrySeconds[] = {10, 20, 30, 60};
+// While the store is out of reach, one status line a minute says so (one attempt a second).
+constexpr int kStoreAttemptsPerLine = 60;
 
 } // namespace
 
@@ -43,7 +37,9 @@ DispatchServer::DispatchServer(ServerOptions options, ServerSettings& settings, 
 {
     connect(&m_session, &GatewaySession::statusLine, this, &DispatchServer::AppendStatusLine);
     connect(&m_session, &GatewaySession::stateChanged, this, &DispatchServer::stateChanged);
-    m_session.giveUpAfterOneRound = m_options.exitWhenIdle;
+    // Without a window the server search gives up after one round; unattended, connectLater() paces
+    // the next one.
+    m_session.giveUpAfterOneRound = m_options.exitWhenIdle || m_options.headless;
     bool ok = false;
     const int timeout = qEnvironmentVariableIntValue("QUAYLINK_REQUEST_TIMEOUT_MS", &ok);
     if (ok && timeout > 0)
@@ -137,6 +133,7 @@ bool DispatchServer::start()
             std::make_unique<DispatchCycle>(*m_store, m_session, m_notifier, m_clock,
                                             QDir(m_options.dataDir).filePath(QStringLiteral("SMS/Pending")));
         connect(m_cycle.get(), &DispatchCycle::statusLine, this, &DispatchServer::AppendStatusLine);
+        m_cycle->setStoreRecovery([this] { return recoverStore(); });
     }
     Q_EMIT stateChanged();
     if (m_options.connect && m_store)
@@ -146,21 +143,14 @@ bool DispatchServer::start()
 
 bool DispatchServer::takeSingleCopyLock()
 {
-    // One server per store: a lock beside an SQLite file; on PostgreSQL an advisory lock in the store.
-    if (m_store->engine() == StoreLocation::Engine::Postgres)
-        return TryTakeServerLock(*m_store);
-    m_lock = std::make_unique<QLockFile>(canonicalStorePath(m_options.store.sqlitePath()) +
-                                         QStringLiteral(".quaylink.lock"));
-    m_lock->setStaleLockTime(0);
-    if (m_lock->tryLock(0))
-        return true;
-    m_lock.reset();
-    return false;
+    m_lock = ServerLock::tryTake(*m_store);
+    return m_lock != nullptr;
 }
 
-void DispatchServer::resolveInterruptedPasses(const QString& orphanStatus)
+void DispatchServer::resolveInterruptedPasses(const QString& orphanStatus, const QString& keepUpload)
 {
-    for (const PassJournal::Resolution& pass : PassJournal(*m_store).resolveInterrupted(orphanStatus)) {
+    for (const PassJournal::Resolution& pass :
+         PassJournal(*m_store).resolveInterrupted(orphanStatus, keepUpload)) {
         const QString counts = QStringLiteral("%1 Queued, %2 Sent, %3 DelSent, %4 Deleted")
                                    .arg(pass.queued)
                                    .arg(pass.sent)
@@ -170,6 +160,52 @@ void DispatchServer::resolveInterruptedPasses(const QString& orphanStatus)
                              ? QStringLiteral("Interrupted pass without a journal: %1").arg(counts)
                              : QStringLiteral("Interrupted pass %1: %2").arg(pass.uploadName, counts));
     }
+}
+
+bool DispatchServer::recoverStore()
+{
+    if (m_finished || !m_store)
+        return false;
+    // A store that still answers under this server's lock had a passing fault: a lock held by
+    // another program, a full disk. The statement is simply tried again.
+    if (m_store->isReachable() && m_lock && m_lock->covers(*m_store))
+        return true;
+    if (!m_storeLost) {
+        m_storeLost = true;
+        m_storeAttempts = 0;
+        AppendStatusLine(QStringLiteral("DatabaseError: the connection to the message store is lost; "
+                                        "opening it again every second"));
+    }
+    try {
+        m_store->reopen();
+        // The lock went with the connection (PostgreSQL) or stayed on a file the path no longer names:
+        // it is taken again before anything else is read or written.
+        if (!m_lock || !m_lock->covers(*m_store)) {
+            std::unique_ptr<ServerLock> lock = ServerLock::tryTake(*m_store);
+            if (!lock) {
+                AppendStatusLine(QStringLiteral("DatabaseError: another server took the message store while "
+                                                "the connection was lost; this server stops dispatching"));
+                m_notifier.message(QStringLiteral("SERVER Allready Running"));
+                stopTimer();
+                if (m_cycle)
+                    m_cycle->stop();
+                finish(1, false);
+                return false;
+            }
+            m_lock = std::move(lock);
+        }
+        // Passes another server left unfinished meanwhile are settled as a start would settle them;
+        // the pass in progress here goes on.
+        resolveInterruptedPasses(QStringLiteral("Deleted"),
+                                 m_cycle ? m_cycle->uploadInProgress() : QString());
+    } catch (const StoreError& error) {
+        if (m_storeAttempts++ % kStoreAttemptsPerLine == 0)
+            AppendStatusLine(QStringLiteral("DatabaseError: ") + error.message());
+        return true;
+    }
+    m_storeLost = false;
+    AppendStatusLine(QStringLiteral("DatabaseLoad: Success"));
+    return true;
 }
 
 void DispatchServer::AppendStatusLine(const QString& line)
@@ -193,17 +229,38 @@ void DispatchServer::cmdConnect2_Click()
     m_operation = Operation::Connect;
     m_session.connectGateway([this](GatewaySession::ConnectResult result) {
         if (result == GatewaySession::ConnectResult::LoggedIn) {
+            if (m_session.balance() > 0)
+                m_connectRetries = 0;
             armTimer();
         } else {
             stopTimer();
-            if (result == GatewaySession::ConnectResult::Failed)
+            if (result == GatewaySession::ConnectResult::Failed) {
                 endWhenIdle(1);
+                if (unattended())
+                    connectLater();
+            }
         }
         operationEnded();
     });
     // Refused before anything was sent (an empty box): the callback has run already.
     if (!m_session.isConnecting() && m_operation == Operation::Connect)
         m_operation = Operation::None;
+}
+
+void DispatchServer::connectLater()
+{
+    if (m_connectPending || m_finished || m_exitRequested)
+        return;
+    stopTimer();
+    const int seconds =
+        kConnectRetrySeconds[std::min<std::size_t>(m_connectRetries, std::size(kConnectRetrySeconds) - 1)];
+    ++m_connectRetries;
+    m_connectPending = true;
+    AppendStatusLine(QStringLiteral("Server: connecting again in %1 s").arg(seconds));
+    m_clock.callAfter(seconds * 1000, this, [this] {
+        m_connectPending = false;
+        cmdConnect2_Click();
+    });
 }
 
 void DispatchServer::armTimer()
@@ -234,8 +291,13 @@ void DispatchServer::tick()
         return DecideSendSMS();
     m_session.setConnectEnabled(true);
     endWhenIdle(1);
-    if (!m_exitRequested)
-        armTimer();
+    if (m_exitRequested)
+        return;
+    // With an operator the Connect button waits for a new login; unattended, the server logs in again
+    // itself to learn of a new balance.
+    if (unattended())
+        return connectLater();
+    armTimer();
 }
 
 void DispatchServer::DecideSendSMS()
@@ -244,8 +306,9 @@ void DispatchServer::DecideSendSMS()
     try {
         queued = DispatchQueue(*m_store).countQueued();
     } catch (const StoreError& error) {
-        AppendStatusLine(QStringLiteral("DatabaseError: ") + error.message());
-        if (!m_exitRequested)
+        if (!m_storeLost)
+            AppendStatusLine(QStringLiteral("DatabaseError: ") + error.message());
+        if (recoverStore() && !m_exitRequested)
             armTimer();
         return;
     }
@@ -260,12 +323,19 @@ void DispatchServer::DecideSendSMS()
     m_session.setConnectEnabled(true);
     m_session.connectGateway([this](GatewaySession::ConnectResult result) {
         if (result != GatewaySession::ConnectResult::LoggedIn) {
-            if (result == GatewaySession::ConnectResult::Failed)
+            const bool failed = result == GatewaySession::ConnectResult::Failed;
+            if (failed)
                 endWhenIdle(1);
-            if (!m_exitRequested)
-                armTimer();
+            if (!m_exitRequested) {
+                if (failed && unattended())
+                    connectLater();
+                else
+                    armTimer();
+            }
             return operationEnded();
         }
+        if (m_session.balance() > 0)
+            m_connectRetries = 0;
         m_cycle->run([this] {
             if (!m_exitRequested)
                 armTimer();
@@ -302,10 +372,20 @@ void DispatchServer::exitServer()
     stopTimer();
     if (m_operation == Operation::None)
         return finish(m_exitStatus, true);
-    // The operation ends before its next request and then finishes the server.
+    // The operation ends before its next request and then finishes the server. A gateway that does not
+    // answer the request in progress would hold the exit for the whole request time-out: after a while
+    // the request is given up, and its rows end as the journal has them.
     m_session.stop();
     if (m_cycle)
         m_cycle->stop();
+    m_clock.callAfter(kExitWaitMs, this, [this] {
+        if (m_finished || m_operation == Operation::None || !m_session.client().isBusy())
+            return;
+        AppendStatusLine(
+            QStringLiteral("Exit: no reply from the gateway within %1 s; the request is given up")
+                .arg(kExitWaitMs / 1000));
+        m_session.client().abort();
+    });
 }
 
 void DispatchServer::closeServer()

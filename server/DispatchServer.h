@@ -5,7 +5,6 @@
 #include "ServerSettings.h"
 #include "StoreLocation.h"
 
-#include <QLockFile>
 #include <QObject>
 
 #include <memory>
@@ -13,6 +12,7 @@
 
 class Store;
 class ServerClock;
+class ServerLock;
 class ServerNotifier;
 
 /// How this run of the server was started (command line).
@@ -95,7 +95,16 @@ private:
 
     void AppendStatusLine(const QString& line);
     bool takeSingleCopyLock();
-    void resolveInterruptedPasses(const QString& orphanStatus);
+    void resolveInterruptedPasses(const QString& orphanStatus, const QString& keepUpload = {});
+    /// After a failed store statement: a lost connection is opened anew, the single-copy lock taken
+    /// again and the passes it cut short settled. False when another server took the store meanwhile
+    /// (this one then ends); true otherwise, the statement to be tried again a second later.
+    bool recoverStore();
+    /// Started unattended (no window, no --exit-when-idle): nobody is there to press Connect.
+    bool unattended() const { return m_options.headless && !m_options.exitWhenIdle; }
+    /// Unattended, a failed connect or an empty balance is followed by a new connect after a while:
+    /// 10 s, then 20 s, 30 s and from then on once a minute, until a login brings a balance.
+    void connectLater();
     void DecideSendSMS();
     void armTimer();
     void stopTimer();
@@ -109,7 +118,7 @@ private:
     ServerNotifier& m_notifier;
     ServerClock& m_clock;
     std::unique_ptr<Store> m_store;
-    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<ServerLock> m_lock;
     GatewaySession m_session;
     std::unique_ptr<DispatchCycle> m_cycle; // once the store is open
 
@@ -119,6 +128,10 @@ private:
     quint64 m_timerGeneration = 0;
     Operation m_operation = Operation::None;
     bool m_exitRequested = false;
+    int m_connectRetries = 0;
+    bool m_connectPending = false;
+    bool m_storeLost = false;
+    int m_storeAttempts = 0;
     int m_exitStatus = 0;
     bool m_finished = false;
 };

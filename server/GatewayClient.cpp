@@ -209,6 +209,7 @@ void GatewayClient::openSocket(const QByteArray& target)
     dropSocket();
     m_socket = std::make_unique<QTcpSocket>();
     m_socket->setProxy(QNetworkProxy::NoProxy);
+    m_socket->setReadBufferSize(MaxReplyBytes);
     m_socketTarget = target;
     QTcpSocket* socket = m_socket.get();
     connect(socket, &QTcpSocket::connected, this, &GatewayClient::onConnected);
@@ -248,6 +249,10 @@ void GatewayClient::onReadyRead()
         return;
     }
     m_pending->received += m_socket->readAll();
+    if (m_pending->received.size() > MaxReplyBytes) {
+        m_pending->reply.oversized = true;
+        return complete(QStringLiteral("a reply of more than %1 KiB").arg(MaxReplyBytes / 1024));
+    }
     if (parseResponse(m_pending->received, false, &m_pending->reply)) {
         m_pending->reply.delivered = true;
         complete({});
@@ -273,7 +278,10 @@ void GatewayClient::onDisconnected()
     }
     if (m_socket->bytesAvailable() > 0)
         m_pending->received += m_socket->readAll();
-    if (parseResponse(m_pending->received, true, &m_pending->reply)) {
+    if (m_pending->received.size() > MaxReplyBytes) {
+        m_pending->reply.oversized = true;
+        complete(QStringLiteral("a reply of more than %1 KiB").arg(MaxReplyBytes / 1024));
+    } else if (parseResponse(m_pending->received, true, &m_pending->reply)) {
         m_pending->reply.delivered = true;
         m_pending->reply.keepAlive = false;
         complete({});

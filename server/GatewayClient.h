@@ -27,8 +27,10 @@ class GatewayClient : public QObject
 public:
     struct Reply
     {
-        /// False: no complete reply (refused, dropped, timed out, aborted).
+        /// False: no complete reply (refused, dropped, timed out, aborted, longer than MaxReplyBytes).
         bool delivered = false;
+        /// The reply ran past MaxReplyBytes and was cut off unread.
+        bool oversized = false;
         /// The server keeps the connection open for a further request.
         bool keepAlive = false;
         int status = 0;
@@ -36,6 +38,10 @@ public:
         QString error;
     };
     using Done = std::function<void(const Reply&)>;
+
+    /// Every reply the server relies on is a few bytes; one longer than this (headers included) is a
+    /// failed request, so that an endless reply cannot fill the memory.
+    static constexpr qsizetype MaxReplyBytes = 64 * 1024;
 
     explicit GatewayClient(ServerClock& clock, QObject* parent = nullptr);
     ~GatewayClient() override;

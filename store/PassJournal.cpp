@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr qint64 kServerLockKey = 44170002;
-
 const QString Read = QStringLiteral("Read");
 
 } // namespace
@@ -41,26 +39,30 @@ void PassJournal::begin(const QString& uploadName, const QString& userId, const 
         {uploadName, userId, stageName(Stage::Marked), numbers.join(u',')});
 }
 
-void PassJournal::setStage(const QString& uploadName, Stage stage, const QString& debitReply) const
+bool PassJournal::setStage(const QString& uploadName, Stage stage, const QString& debitReply) const
 {
-    m_store.exec(QStringLiteral("UPDATE DispatchPass SET Stage = ?, DebitReply = ? WHERE UploadName = ?"),
-                 {stageName(stage), stage == Stage::Debited ? QVariant(debitReply) : QVariant(), uploadName});
+    QSqlQuery update = m_store.exec(
+        QStringLiteral("UPDATE DispatchPass SET Stage = ?, DebitReply = ? WHERE UploadName = ?"),
+        {stageName(stage), stage == Stage::Debited ? QVariant(debitReply) : QVariant(), uploadName});
+    return update.numRowsAffected() > 0;
+}
+
+QString PassJournal::rowsOfPass() const
+{
+    // The pass's rows are kept as one list of numbers ("1,2,3"), read here as the engine's own list;
+    // the upload name is bound where the condition stands.
+    return m_store.engine() == Store::Engine::Sqlite
+               ? QStringLiteral("nid IN (SELECT value FROM json_each((SELECT '[' || Nids || ']' FROM "
+                                "DispatchPass WHERE UploadName = ?)))")
+               : QStringLiteral("nid = ANY (CAST((SELECT '{' || Nids || '}' FROM DispatchPass WHERE "
+                                "UploadName = ?) AS integer[]))");
 }
 
 int PassJournal::setRowsOf(const QString& uploadName, const QString& status) const
 {
-    // The pass's rows are kept as one list of numbers ("1,2,3"), read here as the engine's own list.
-    const QString rowsOfPass =
-        m_store.engine() == Store::Engine::Sqlite
-            ? QStringLiteral(
-                  "nid IN (SELECT value FROM json_each((SELECT '[' || Nids || ']' FROM DispatchPass "
-                  "WHERE UploadName = ?)))")
-            : QStringLiteral(
-                  "nid = ANY (CAST((SELECT '{' || Nids || '}' FROM DispatchPass WHERE UploadName = ?) "
-                  "AS integer[]))");
-    QSqlQuery update =
-        m_store.exec(QStringLiteral("UPDATE MessageQueue SET Status = ? WHERE Status = ? AND ") + rowsOfPass,
-                     {status, Read, uploadName});
+    QSqlQuery update = m_store.exec(
+        QStringLiteral("UPDATE MessageQueue SET Status = ? WHERE Status = ? AND ") + rowsOfPass(),
+        {status, Read, uploadName});
     return update.numRowsAffected();
 }
 
@@ -73,13 +75,16 @@ int PassJournal::finish(const QString& uploadName, const QString& status) const
     return changed;
 }
 
-QList<PassJournal::Resolution> PassJournal::resolveInterrupted(const QString& orphanStatus) const
+QList<PassJournal::Resolution> PassJournal::resolveInterrupted(const QString& orphanStatus,
+                                                               const QString& keepUpload) const
 {
     Transaction transaction(m_store);
     QList<std::pair<QString, QString>> passes; // upload name, final status
     QSqlQuery open = m_store.exec(
         QStringLiteral("SELECT UploadName, Stage, DebitReply FROM DispatchPass ORDER BY Started"));
     while (open.next()) {
+        if (open.value(0).toString() == keepUpload)
+            continue;
         const QString stage = open.value(1).toString();
         QString status = QStringLiteral("Queued");
         if (stage == stageName(Stage::LastPosted))
@@ -108,10 +113,13 @@ QList<PassJournal::Resolution> PassJournal::resolveInterrupted(const QString& or
         count(resolution, status, setRowsOf(uploadName, status));
         resolutions.append(resolution);
     }
-    m_store.exec(QStringLiteral("DELETE FROM DispatchPass"));
+    m_store.exec(QStringLiteral("DELETE FROM DispatchPass WHERE UploadName <> ?"), {keepUpload});
 
-    QSqlQuery orphans = m_store.exec(QStringLiteral("UPDATE MessageQueue SET Status = ? WHERE Status = ?"),
-                                     {orphanStatus, Read});
+    // The rows of the kept pass are its own, not orphans.
+    QSqlQuery orphans =
+        m_store.exec(QStringLiteral("UPDATE MessageQueue SET Status = ? WHERE Status = ? AND NOT COALESCE(") +
+                         rowsOfPass() + QStringLiteral(", FALSE)"),
+                     {orphanStatus, Read, keepUpload});
     if (orphans.numRowsAffected() > 0) {
         Resolution resolution;
         count(resolution, orphanStatus, orphans.numRowsAffected());
@@ -119,12 +127,4 @@ QList<PassJournal::Resolution> PassJournal::resolveInterrupted(const QString& or
     }
     transaction.commit();
     return resolutions;
-}
-
-bool TryTakeServerLock(const Store& store)
-{
-    if (store.engine() != Store::Engine::Postgres)
-        return true;
-    QSqlQuery lock = store.exec(QStringLiteral("SELECT pg_try_advisory_lock(?)"), {kServerLockKey});
-    return lock.next() && lock.value(0).toBool();
 }

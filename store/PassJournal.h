@@ -34,24 +34,23 @@ public:
 
     /// Opens the journal of a pass; runs inside the transaction that marks its rows "Read".
     void begin(const QString& uploadName, const QString& userId, const QList<int>& nids) const;
-    void setStage(const QString& uploadName, Stage stage, const QString& debitReply = {}) const;
+    /// False when the pass has no journal any more: another server settled it.
+    bool setStage(const QString& uploadName, Stage stage, const QString& debitReply = {}) const;
     /// Gives the pass's rows still "Read" their final status and closes its journal, in one
     /// transaction; returns how many rows changed.
     int finish(const QString& uploadName, const QString& status) const;
 
     /// Resolves every pass left in the journal by how far it got: last chunk never posted "Queued",
     /// posted without a reply "Deleted", complete "Sent" when the debit was answered "Success", else
-    /// "DelSent". Rows left "Read" that no journal names take orphanStatus.
-    QList<Resolution> resolveInterrupted(const QString& orphanStatus) const;
+    /// "DelSent". Rows left "Read" that no journal names take orphanStatus. The pass named keepUpload,
+    /// one still in progress, is left as it is.
+    QList<Resolution> resolveInterrupted(const QString& orphanStatus, const QString& keepUpload = {}) const;
 
     static QString stageName(Stage stage);
 
 private:
+    QString rowsOfPass() const;
     int setRowsOf(const QString& uploadName, const QString& status) const;
 
     const Store& m_store;
 };
-
-/// The one-server-per-store lock on PostgreSQL: a session advisory lock, held until the connection
-/// closes, whichever machine the other server runs on.
-bool TryTakeServerLock(const Store& store);

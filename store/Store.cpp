@@ -43,15 +43,66 @@ Store::Store(const StoreLocation& location, const QString& connectionName)
 
 std::unique_ptr<Store> Store::open(const StoreLocation& location)
 {
+    std::unique_ptr<Store> store(new Store(location, newConnectionName()));
+    store->connect(true);
+    return store;
+}
+
+void Store::reopen()
+{
+    // A store that is gone is not made anew here: the programs would part ways on two stores.
+    if (engine() == Engine::Sqlite && !QFileInfo::exists(m_location.sqlitePath()))
+        throw StoreError(QStringLiteral("cannot open the message store %1: the file is gone")
+                             .arg(m_location.displayName()));
+    const QString previous = m_connectionName;
+    m_connectionName = newConnectionName();
+    try {
+        connect(false);
+    } catch (const StoreError&) {
+        QSqlDatabase::removeDatabase(m_connectionName);
+        m_connectionName = previous;
+        throw;
+    }
+    {
+        QSqlDatabase old = QSqlDatabase::database(previous, false);
+        if (old.isOpen())
+            old.close();
+    }
+    QSqlDatabase::removeDatabase(previous);
+    m_closed = false;
+    if (m_privateStaging) {
+        m_privateStaging = false;
+        openPrivateStaging();
+    }
+}
+
+bool Store::isReachable() const
+{
+    if (m_closed || !database().isOpen())
+        return false;
+    if (engine() == Engine::Sqlite && !QFileInfo::exists(m_location.sqlitePath()))
+        return false;
+    // A read of the store itself: on PostgreSQL it fails once the server has dropped the connection.
+    QSqlQuery probe(database());
+    return probe.exec(QStringLiteral("SELECT version FROM schema_version")) && probe.next();
+}
+
+QString Store::newConnectionName()
+{
     static std::atomic<int> counter{0};
-    const QString name = QStringLiteral("kelvra-store-%1").arg(++counter);
-    std::unique_ptr<Store> store(new Store(location, name));
+    return QStringLiteral("kelvra-store-%1").arg(++counter);
+}
+
+void Store::connect(bool create)
+{
+    const StoreLocation& location = m_location;
+    const QString& name = m_connectionName;
     const QString where = location.displayName();
 
     QSqlDatabase db;
     if (location.engine() == Engine::Sqlite) {
         const QString path = location.sqlitePath();
-        if (!QFileInfo::exists(path)) {
+        if (create && !QFileInfo::exists(path)) {
             // Created here, owner-only, before SQLite opens it; its journal files inherit the mode.
             QFile file(path);
             if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
@@ -82,13 +133,12 @@ std::unique_ptr<Store> Store::open(const StoreLocation& location)
             db.lastError().nativeErrorCode());
 
     try {
-        store->configureConnection();
-        Schema::ensure(*store);
+        configureConnection();
+        Schema::ensure(*this);
     } catch (const StoreError& error) {
         throw StoreError(QStringLiteral("cannot open the message store %1: %2").arg(where, error.message()),
                          error.code());
     }
-    return store;
 }
 
 Store::~Store()

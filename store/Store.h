@@ -35,6 +35,13 @@ public:
     /// Closes the connection; later statements fail. Closing twice does nothing.
     void close();
 
+    /// Whether the connection still reaches the store: a read of it succeeds (and the SQLite file is
+    /// still there). False once a PostgreSQL server has dropped the connection, say on a restart.
+    bool isReachable() const;
+    /// Opens a new connection to the same store in place of this one, which is closed; the store is
+    /// never created here. On failure this connection stays as it was. Throws StoreError.
+    void reopen();
+
     /// A prepared statement on this connection.
     QSqlQuery prepare(const QString& sql) const;
     /// Executes a prepared statement; throws StoreError with the store's message.
@@ -66,6 +73,9 @@ public:
 
 private:
     Store(const StoreLocation& location, const QString& connectionName);
+    static QString newConnectionName();
+    /// Opens the connection named m_connectionName; create: a missing SQLite file is made first.
+    void connect(bool create);
     void configureConnection();
     QSqlDatabase database() const;
 

@@ -4,6 +4,7 @@
 #include "ProgramRun.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -61,6 +62,95 @@ QStringList serverArguments(const LocalGateway& gateway, const QStringList& extr
                        "--gateway",       gateway.address(),
                        "--exit-when-idle"} +
            extra;
+}
+
+QStringList unattendedArguments(const LocalGateway& gateway, const QStringList& extra)
+{
+    QStringList arguments = serverArguments(gateway, extra);
+    arguments.removeAll(QStringLiteral("--exit-when-idle"));
+    return arguments;
+}
+
+ServerProcess::ServerProcess(TestEnvironment& env, const QStringList& arguments,
+                             const QMap<QString, QString>& variables, const QStringList& launcher)
+{
+    m_process.setProcessEnvironment(childEnvironment(env, variables));
+    if (launcher.isEmpty())
+        m_process.start(QStringLiteral(QUAYLINK_EXE), arguments);
+    else
+        m_process.start(launcher.first(),
+                        launcher.mid(1) + QStringList{QStringLiteral(QUAYLINK_EXE)} + arguments);
+    m_process.waitForStarted();
+}
+
+ServerProcess::~ServerProcess()
+{
+    if (isRunning()) {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+}
+
+QStringList ServerProcess::lines()
+{
+    m_out += m_process.readAllStandardOutput();
+    return statusLines(QString::fromUtf8(m_out));
+}
+
+bool ServerProcess::waitForLine(const QString& start, int occurrences, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+        const QStringList seen = lines();
+        if (std::count_if(seen.begin(), seen.end(),
+                          [&](const QString& line) { return line.startsWith(start); }) >= occurrences)
+            return true;
+        if (!isRunning() || timer.elapsed() > timeoutMs)
+            return false;
+        m_process.waitForReadyRead(200);
+    }
+}
+
+qint64 ServerProcess::residentKiB() const
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
+    if (!isRunning() || !status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+ServerRun ServerProcess::stop(int timeoutMs)
+{
+    m_process.terminate();
+    return finished(timeoutMs);
+}
+
+ServerRun ServerProcess::finished(int timeoutMs)
+{
+    if (!m_process.waitForFinished(timeoutMs)) {
+        m_process.kill();
+        m_process.waitForFinished();
+        ServerRun run = result();
+        run.exitCode = -1;
+        run.err += QStringLiteral("\n(killed: still running after %1 ms)").arg(timeoutMs);
+        return run;
+    }
+    return result();
+}
+
+ServerRun ServerProcess::result()
+{
+    ServerRun run;
+    run.lines = lines();
+    run.crashed = m_process.exitStatus() == QProcess::CrashExit;
+    run.exitCode = run.crashed ? -1 : m_process.exitCode();
+    run.err = QString::fromUtf8(m_process.readAllStandardError());
+    return run;
 }
 
 ServerRun runServer(TestEnvironment& env, const QStringList& arguments,

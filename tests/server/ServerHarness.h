@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -28,6 +29,9 @@ struct ServerRun
 /// An unattended run against the gateway: --connect --exit-when-idle as user demo on server 9.
 QStringList serverArguments(const LocalGateway& gateway, const QStringList& extra = {});
 
+/// The service's way: --connect without --exit-when-idle, as user demo on server 9.
+QStringList unattendedArguments(const LocalGateway& gateway, const QStringList& extra = {});
+
 /// Runs quaylink to its end, with this test's environment and these variables added.
 ServerRun runServer(TestEnvironment& env, const QStringList& arguments,
                     const QMap<QString, QString>& variables = {}, int timeoutMs = 120000);
@@ -35,6 +39,38 @@ ServerRun runServer(TestEnvironment& env, const QStringList& arguments,
 /// Starts `quaylink --headless` without connecting, ends it with SIGTERM once a status line starting
 /// with `until` has appeared (or after 30 s), and returns what it printed.
 ServerRun runStartUp(TestEnvironment& env, const QString& until);
+
+/// `quaylink --headless` left running as the service runs it, watched while it works and ended with
+/// SIGTERM.
+class ServerProcess
+{
+public:
+    /// launcher: a program and its arguments that start quaylink, its path and arguments appended.
+    ServerProcess(TestEnvironment& env, const QStringList& arguments,
+                  const QMap<QString, QString>& variables = {}, const QStringList& launcher = {});
+    ~ServerProcess();
+
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    /// The status lines so far, without their time.
+    QStringList lines();
+    /// Waits until `occurrences` status lines start with `start`, or the server ends; false then.
+    bool waitForLine(const QString& start, int occurrences = 1, int timeoutMs = 60000);
+    /// The server's resident memory now, in KiB; -1 once it has ended.
+    qint64 residentKiB() const;
+    bool isRunning() const { return m_process.state() == QProcess::Running; }
+    /// Ends it with SIGTERM (killed when it has not ended within timeoutMs) and tells how it went.
+    ServerRun stop(int timeoutMs = 60000);
+    /// What it printed once it has ended by itself.
+    ServerRun finished(int timeoutMs = 60000);
+
+private:
+    ServerRun result();
+
+    QProcess m_process;
+    QByteArray m_out;
+};
 
 /// Queues (mobile, text) pairs through MessageQueueTable::insertAll.
 void queue(const Store& store, const QList<std::pair<QString, QString>>& messages);

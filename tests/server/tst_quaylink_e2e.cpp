@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -73,21 +74,24 @@ void TestQuaylinkEndToEnd::messagesTravelToTheGatewayAsQueued()
                    {QStringLiteral("919812345671"), accented},
                    {QStringLiteral("+919812345672"), QStringLiteral("thirteen characters")},
                    {QStringLiteral("9812345673"), QString::fromLatin1("")},
-                   {QStringLiteral("98123"), QStringLiteral("too short")}});
+                   {QStringLiteral("98123"), QStringLiteral("too short")},
+                   {QStringLiteral("9812345674"), QStringLiteral("Paid \u20B9500 \U0001F600")}});
     Gateway gateway(QStringLiteral(GATEWAY_SIM_EXE), env);
     const ServerRun run = runServer(env, serverArguments(gateway, {}));
     QCOMPARE(run.err, QString());
     QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.has(QStringLiteral("Successfully Sent: 2 ")), qPrintable(run.lines.join(u'\n')));
+    QVERIFY2(run.has(QStringLiteral("Successfully Sent: 3 ")), qPrintable(run.lines.join(u'\n')));
 
     const QList<QJsonObject> messages = gateway.log(QStringLiteral("message"));
-    QCOMPARE(messages.size(), 2);
+    QCOMPARE(messages.size(), 3);
     QCOMPARE(messages[0].value(QLatin1String("number")).toString(), QStringLiteral("9812345670"));
     QCOMPARE(messages[0].value(QLatin1String("text")).toString(),
              QStringLiteral("Dear Ravi, C1: RELIANCE Buy 10@2450.00,"));
     // A 12-character number is sent as its last ten; the text arrives exactly as queued.
     QCOMPARE(messages[1].value(QLatin1String("number")).toString(), QStringLiteral("9812345671"));
     QCOMPARE(messages[1].value(QLatin1String("text")).toString(), accented);
+    // Outside the code page: the rupee sign in its readable form, the emoji lost.
+    QCOMPARE(messages[2].value(QLatin1String("text")).toString(), QStringLiteral("Paid Rs.500 ?"));
 
     QCOMPARE(statusOf(*store, QStringLiteral("9812345670")), QStringLiteral("Sent"));
     QCOMPARE(statusOf(*store, QStringLiteral("919812345671")), QStringLiteral("Sent"));
@@ -105,9 +109,9 @@ void TestQuaylinkEndToEnd::messagesTravelToTheGatewayAsQueued()
 
     const QList<QJsonObject> debits = gateway.log(QStringLiteral("debit"));
     QCOMPARE(debits.size(), 1);
-    QCOMPARE(debits[0].value(QLatin1String("count")).toInt(), 2);
+    QCOMPARE(debits[0].value(QLatin1String("count")).toInt(), 3);
     QVERIFY(debits[0].value(QLatin1String("matches")).toBool());
-    QCOMPARE(debits[0].value(QLatin1String("balance")).toInt(), 9998);
+    QCOMPARE(debits[0].value(QLatin1String("balance")).toInt(), 9997);
 }
 
 void TestQuaylinkEndToEnd::passwordOffTheCommandLine_data()
@@ -527,22 +531,27 @@ void TestQuaylinkEndToEnd::searchAlternatesBetweenServersOneAndTwo()
 
 void TestQuaylinkEndToEnd::secondServerOnTheSameStoreIsRefused_data()
 {
-    QTest::addColumn<bool>("throughLink"); // the second names the store by a symbolic link to its file
-    QTest::newRow("same store") << false;
-    QTest::newRow("through a symbolic link") << true;
+    QTest::addColumn<QString>("link"); // how the second names the store file: its own path, or a link to it
+    QTest::newRow("same store") << QString();
+    QTest::newRow("through a symbolic link") << QStringLiteral("symbolic");
+    QTest::newRow("through a hard link") << QStringLiteral("hard");
 }
 
 void TestQuaylinkEndToEnd::secondServerOnTheSameStoreIsRefused()
 {
-    QFETCH(bool, throughLink);
+    QFETCH(QString, link);
     TestEnvironment env;
-    if (throughLink && TestEnvironment::onPostgres())
-        QSKIP("a symbolic link names an SQLite store only");
+    if (!link.isEmpty() && TestEnvironment::onPostgres())
+        QSKIP("a link names an SQLite store only");
     env.openStore();
     QStringList arguments{QStringLiteral("--headless")};
-    if (throughLink) {
-        QVERIFY(QFile::link(env.storeUrl(), env.path(QStringLiteral("link.db"))));
-        arguments << QStringLiteral("--store") << env.path(QStringLiteral("link.db"));
+    if (!link.isEmpty()) {
+        const QString linked = env.path(QStringLiteral("link.db"));
+        if (link == u"symbolic")
+            QVERIFY(QFile::link(env.storeUrl(), linked));
+        else
+            QCOMPARE(::link(qPrintable(env.storeUrl()), qPrintable(linked)), 0);
+        arguments << QStringLiteral("--store") << linked;
     }
     QProcess first;
     first.setProcessEnvironment(env.processEnvironment());

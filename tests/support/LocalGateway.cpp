@@ -11,17 +11,23 @@ int s_count = 0;
 
 LocalGateway::LocalGateway(const QString& executable, TestEnvironment& env, const QStringList& faults,
                            const QString& accounts)
-    : m_log(env.path(QStringLiteral("gateway-%1.log").arg(++s_count)))
+    : m_executable(executable)
+    , m_log(env.path(QStringLiteral("gateway-%1.log").arg(++s_count)))
+    , m_accounts(env.path(QStringLiteral("accounts-%1.txt").arg(s_count)))
 {
-    const QString accountsFile = env.path(QStringLiteral("accounts-%1.txt").arg(s_count));
-    QFile file(accountsFile);
+    QFile file(m_accounts);
     if (!file.open(QIODevice::WriteOnly) || file.write(accounts.toUtf8()) < 0)
         qFatal("cannot write the accounts file");
     file.close();
-    m_process.start(executable,
-                    QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--accounts"),
-                                accountsFile, QStringLiteral("--log"), m_log} +
-                        faults);
+    start(QStringLiteral("0"), faults);
+}
+
+void LocalGateway::start(const QString& port, const QStringList& faults)
+{
+    m_startError.clear();
+    m_process.start(m_executable, QStringList{QStringLiteral("--port"), port, QStringLiteral("--accounts"),
+                                              m_accounts, QStringLiteral("--log"), m_log} +
+                                      faults);
     while (!m_process.canReadLine() && m_process.waitForReadyRead(20000)) {
     }
     const QString first = QString::fromUtf8(m_process.readLine()).trimmed();
@@ -33,6 +39,14 @@ LocalGateway::LocalGateway(const QString& executable, TestEnvironment& env, cons
     m_startError = QStringLiteral("gateway-sim %1 did not start: %2%3")
                        .arg(faults.join(u' '), first,
                             QString::fromUtf8(m_process.readAllStandardError()).section(u'\n', 0, 0));
+}
+
+bool LocalGateway::restart(const QStringList& faults)
+{
+    const QString port = QString::number(this->port());
+    stop();
+    start(port, faults);
+    return m_startError.isEmpty() && m_address.endsWith(u':' + port);
 }
 
 LocalGateway::~LocalGateway()

@@ -30,6 +30,10 @@ public:
 
     /// Ends the gateway with SIGTERM; true when it ended at once and cleanly.
     bool stop();
+    /// Ends the gateway and starts it again on the same port with these faults, the same accounts
+    /// (their balances afresh) and the same log, as a gateway restarted by its provider; true once it
+    /// listens again.
+    bool restart(const QStringList& faults = {});
 
     /// What the gateway wrote to stderr since the last call.
     QByteArray errors() { return m_process.readAllStandardError(); }
@@ -38,7 +42,11 @@ public:
     QList<QJsonObject> log(const QString& event) const;
 
 private:
+    void start(const QString& port, const QStringList& faults);
+
+    QString m_executable;
     QString m_log;
+    QString m_accounts;
     QString m_address;
     QString m_startError;
     QProcess m_process;

@@ -219,6 +219,22 @@ HttpReply GatewaySimulator::handle(const HttpRequest& request)
         }
     }
     reply.body = text.toUtf8();
+    for (const BadReply& bad : std::as_const(m_options.badReplies)) {
+        if (bad.page != *page || (bad.request != 0 && bad.request != number))
+            continue;
+        line.insert(QStringLiteral("badReply"), bad.kind);
+        if (bad.kind == u"empty") {
+            reply.body.clear();
+        } else if (bad.kind == u"big") {
+            reply.body = QByteArray(10 * 1024 * 1024, 'x');
+        } else if (bad.kind == u"endless") {
+            reply.endless = true;
+        } else {
+            reply.status = bad.kind.toInt();
+            reply.body = "<html><head><title>Server Error</title></head><body><h1>" + bad.kind.toLatin1() +
+                         " Server Error</h1></body></html>";
+        }
+    }
     const auto late = m_options.lateReplies.constFind({*page, number});
     reply.delayMs =
         replyDelay(!m_options.delayPage || *m_options.delayPage == *page ? m_options.delayMs : 0,

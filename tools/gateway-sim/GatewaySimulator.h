@@ -32,6 +32,15 @@ struct StoreLockOptions
     int holdMs = 0;     // counted from the reply
 };
 
+/// A request handled as usual whose reply is then spoilt: an HTTP error status with an error page, an
+/// empty body, a body of 10 MiB, or a body that never ends.
+struct BadReply
+{
+    GatewayPage page = GatewayPage::Check;
+    qint64 request = 0; // 0: every request to the page; K: its K-th request only
+    QString kind;       // "500" (any status from 100 to 599), "empty", "big" or "endless"
+};
+
 /// How the simulated gateway behaves, faults included.
 struct GatewayOptions
 {
@@ -53,6 +62,7 @@ struct GatewayOptions
     int splitReplyMs = 0;                                  // 0: every reply in one piece
     QMap<std::pair<GatewayPage, qint64>, int> lateReplies; // a page's K-th request: its reply's delay
     std::optional<StoreLockOptions> storeLock;
+    QList<BadReply> badReplies;
 };
 
 /// One account of the gateway: its password and its remaining SMS balance.

@@ -21,8 +21,14 @@ QByteArray reasonPhrase(int status)
         return "Method Not Allowed";
     case 413:
         return "Payload Too Large";
+    case 500:
+        return "Internal Server Error";
     case 501:
         return "Not Implemented";
+    case 502:
+        return "Bad Gateway";
+    case 503:
+        return "Service Unavailable";
     default:
         return "Status";
     }
@@ -147,6 +153,10 @@ void HttpConnection::readRequests()
                 reply.finished();
             return;
         }
+        if (reply.endless && reply.delayMs <= 0) {
+            streamEndless(reply);
+            return;
+        }
         if (reply.delayMs <= 0 && reply.splitMs <= 0) {
             // Headers and body in one write: written separately, Nagle's algorithm holds the body back
             // until the client's delayed acknowledgement of the headers arrives.
@@ -162,6 +172,10 @@ void HttpConnection::answerLater(const HttpReply& reply, bool keepAlive)
 {
     m_waiting = true;
     QTimer::singleShot(reply.delayMs, Qt::PreciseTimer, this, [this, reply, keepAlive] {
+        if (reply.endless) {
+            m_waiting = false;
+            return streamEndless(reply);
+        }
         const QByteArray head = responseHead(reply.status, reply.body.size(), keepAlive);
         if (reply.splitMs <= 0) {
             finishWaiting(reply, keepAlive, head + reply.body);
@@ -192,6 +206,28 @@ void HttpConnection::endReply(const HttpReply& reply, bool keepAlive)
     }
     if (reply.finished)
         reply.finished();
+}
+
+// The connection carries nothing else from now on; the body goes on while the client takes it, a
+// little at a time so that gateway-sim's own memory stays small.
+void HttpConnection::streamEndless(const HttpReply& reply)
+{
+    m_closing = true;
+    if (reply.finished)
+        reply.finished();
+    if (m_closed) {
+        deleteLater();
+        return;
+    }
+    write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n");
+    static const QByteArray filler(64 * 1024, 'x');
+    const auto more = [this] {
+        if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState &&
+            m_socket->bytesToWrite() < 4 * filler.size())
+            m_socket->write(filler);
+    };
+    connect(m_socket.data(), &QTcpSocket::bytesWritten, this, more);
+    more();
 }
 
 // A reply due after its client has gone is dropped without a word, as a real server's would be.

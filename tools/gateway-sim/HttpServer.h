@@ -28,6 +28,8 @@ struct HttpReply
     int delayMs = 0; // before the status line
     int splitMs = 0; // between the headers and the body; 0: all in one piece
     bool drop = false;
+    /// No Content-Length and a body that never ends: filler is written for as long as the client reads.
+    bool endless = false;
     // Called once the reply is out in full, or dropped, or due while its client had already gone.
     std::function<void()> finished;
 };
@@ -67,6 +69,7 @@ private:
     void answerLater(const HttpReply& reply, bool keepAlive);
     void finishWaiting(const HttpReply& reply, bool keepAlive, const QByteArray& rest);
     void endReply(const HttpReply& reply, bool keepAlive);
+    void streamEndless(const HttpReply& reply);
     void write(const QByteArray& bytes);
     void fail(int status, const QByteArray& body);
     void closed();

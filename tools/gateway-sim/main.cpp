@@ -190,6 +190,14 @@ int main(int argc, char** argv)
         QStringLiteral("handle the K-th request to PAGE at once but answer it only MS ms later, in place of "
                        "its other delays; a reply whose client has gone is dropped. May be repeated."),
         QStringLiteral("PAGE:K:MS"));
+    const QCommandLineOption badReply(
+        QStringLiteral("bad-reply"),
+        QStringLiteral(
+            "handle every request to PAGE, or its K-th only, as usual, then spoil its reply: KIND is "
+            "an HTTP status from 100 to 599 (with an error page for body), empty (200, no body), big "
+            "(200, a body of 10 MiB) or endless (200, no length, a body that never ends). The log "
+            "line of the request carries \"badReply\":KIND. May be repeated."),
+        QStringLiteral("PAGE[:K]:KIND"));
     const QCommandLineOption lockStore(
         QStringLiteral("lock-store"),
         QStringLiteral("message store to lock as another program would: an SQLite path or "
@@ -205,7 +213,7 @@ int main(int argc, char** argv)
     for (const QCommandLineOption& option :
          {help,  version,    port, accounts,   logFile,    refuseChunk, replyCase, replySuffix,
           delay, delayPage,  drop, checkReply, loginReply, debitReply,  latency,   jitter,
-          seed,  splitReply, late, lockStore,  lockAt,     lockMs})
+          seed,  splitReply, late, lockStore,  lockAt,     lockMs,      badReply})
         parser.addOption(option);
 
     if (!parser.parse(QCoreApplication::arguments()))
@@ -284,6 +292,17 @@ int main(int argc, char** argv)
         if (!request || request->second == 0 || !ms)
             return usageError(parser, QStringLiteral("--late needs PAGE:K:MS, not %1").arg(value));
         options.lateReplies.insert(*request, *ms);
+    }
+    for (const QString& value : parser.values(badReply)) {
+        const qsizetype colon = value.lastIndexOf(u':');
+        const std::optional<std::pair<GatewayPage, qint64>> request =
+            colon > 0 ? pageRequest(value.left(colon)) : std::nullopt;
+        const QString kind = value.mid(colon + 1);
+        const int status = kind.toInt(&ok);
+        if (!request || !(kind == u"empty" || kind == u"big" || kind == u"endless" ||
+                          (ok && status >= 100 && status <= 599)))
+            return usageError(parser, QStringLiteral("--bad-reply needs PAGE[:K]:KIND, not %1").arg(value));
+        options.badReplies.append({request->first, request->second, kind});
     }
     if (parser.isSet(lockStore) || parser.isSet(lockAt) || parser.isSet(lockMs)) {
         if (!parser.isSet(lockStore) || !parser.isSet(lockAt) || !parser.isSet(lockMs))
