@@ -51,9 +51,18 @@ void ClientTable::refuseTakenCode(const ClientRow& client, qint64 ownId) const
         throw DuplicateEntryError(QStringLiteral("the client code %1 is already stored").arg(client.code));
 }
 
+void ClientTable::holdCodes() const
+{
+    // SQLite's BEGIN IMMEDIATE already keeps other writers out; PostgreSQL needs the table held so that
+    // no desk adds a code between reading the codes and storing a client. Readers go on.
+    if (m_store.engine() == Store::Engine::Postgres)
+        m_store.exec(QStringLiteral("LOCK TABLE ClientMaster IN SHARE ROW EXCLUSIVE MODE"));
+}
+
 qint64 ClientTable::insert(const ClientRow& client) const
 {
     Transaction transaction(m_store);
+    holdCodes();
     refuseTakenCode(client, -1);
     QSqlQuery query =
         m_store.exec(QStringLiteral("INSERT INTO ClientMaster (cName, cMobile, cdpinid, cEmail) "
@@ -71,6 +80,7 @@ qint64 ClientTable::insert(const ClientRow& client) const
 bool ClientTable::update(const ClientRow& client) const
 {
     Transaction transaction(m_store);
+    holdCodes();
     QSqlQuery stored = m_store.exec(QStringLiteral("SELECT id FROM ClientMaster WHERE id = ?"), {client.id});
     const bool found = stored.next();
     stored.finish();
@@ -87,10 +97,7 @@ bool ClientTable::update(const ClientRow& client) const
 QList<ClientTable::Outcome> ClientTable::insertNew(const QList<ClientRow>& clients) const
 {
     Transaction transaction(m_store);
-    // SQLite's BEGIN IMMEDIATE already keeps other writers out; PostgreSQL needs the table held so that
-    // no desk adds a code between reading the codes and storing the list. Readers go on.
-    if (m_store.engine() == Store::Engine::Postgres)
-        m_store.exec(QStringLiteral("LOCK TABLE ClientMaster IN SHARE ROW EXCLUSIVE MODE"));
+    holdCodes();
     QSet<QString> stored;
     {
         QSqlQuery codes = m_store.exec(QStringLiteral("SELECT cdpinid FROM ClientMaster"));

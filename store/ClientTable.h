@@ -48,6 +48,9 @@ public:
     std::optional<qint64> findPrefix(Column column, const QString& prefix, qint64 afterId) const;
 
 private:
+    /// Keeps every other writer of codes out until the transaction ends, as insert(), update() and
+    /// insertNew() take it before they look at the stored codes.
+    void holdCodes() const;
     /// Throws DuplicateEntryError when a client other than ownId has the code.
     void refuseTakenCode(const ClientRow& client, qint64 ownId) const;
 

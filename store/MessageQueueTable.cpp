@@ -1,6 +1,9 @@
 #include "MessageQueueTable.h"
 
+#include "QueuedTexts.h"
 #include "Store.h"
+
+#include <QSet>
 
 namespace {
 
@@ -17,6 +20,15 @@ QString insertStatement(size_t rows)
     for (size_t i = 0; i < rows; ++i)
         marks << kRowMarks;
     return kInsert + marks.join(QStringLiteral(", "));
+}
+
+// The first key of the advisory locks that guard the queue writes, the second naming the guard.
+constexpr int kGuardLockClass = 44170002;
+
+// A number and a text as the store compares them: letter case ignored.
+QString queuedKey(const QString& mobileNo, const QString& message)
+{
+    return mobileNo.toCaseFolded() + QChar(u'\n') + message.toCaseFolded();
 }
 
 void bindMessage(QSqlQuery& query, const QueuedMessage& message)
@@ -127,4 +139,43 @@ void MessageQueueTable::insertAllPostgres(const std::vector<QueuedMessage>& mess
         done = 0;
     }
     throw QueueWriteError(reason, done);
+}
+
+int MessageQueueTable::insertNotQueuedOn(const std::vector<QueuedMessage>& messages, const QDate& day,
+                                         const QString& guard) const
+{
+    if (messages.empty())
+        return 0;
+    try {
+        // On SQLite the write lock is taken at BEGIN, before the check reads the day's texts.
+        Transaction transaction(m_store);
+        if (m_store.engine() == Store::Engine::Postgres)
+            m_store.exec(
+                QStringLiteral("SELECT pg_advisory_xact_lock(CAST(? AS INTEGER), CAST(? AS INTEGER))"),
+                {kGuardLockClass, int(qChecksum(guard.toCaseFolded().toUtf8()))});
+        QSet<QString> queued;
+        QueuedTexts(m_store).forEachOn(day, [&](const QString& mobileNo, const QString& message) {
+            queued.insert(queuedKey(mobileNo, message));
+        });
+        std::vector<QueuedMessage> fresh;
+        fresh.reserve(messages.size());
+        for (const QueuedMessage& message : messages) {
+            if (!queued.contains(queuedKey(message.mobileNo, message.message)))
+                fresh.push_back(message);
+        }
+        if (m_store.engine() == Store::Engine::Sqlite) {
+            QSqlQuery query = m_store.prepare(insertStatement(1));
+            for (const QueuedMessage& message : fresh) {
+                bindMessage(query, message);
+                Store::exec(query);
+            }
+        } else {
+            size_t reached = 0;
+            insertChunks(fresh, fresh.size(), &reached);
+        }
+        transaction.commit();
+        return int(messages.size() - fresh.size());
+    } catch (const StoreError& error) {
+        throw QueueWriteError(error.message(), 0);
+    }
 }

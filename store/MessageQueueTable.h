@@ -2,6 +2,7 @@
 
 #include "StoreError.h"
 
+#include <QDate>
 #include <QString>
 
 #include <vector>
@@ -46,6 +47,14 @@ public:
     /// Inserts every row in one transaction. On a failure the rows before the failing one stay
     /// queued and QueueWriteError says how many they are.
     void insertAll(const std::vector<QueuedMessage>& messages) const;
+
+    /// Inserts, in one transaction, every message whose number and text (letter case ignored) were not
+    /// queued on day yet; returns how many it left out. The check and the inserts run under a lock
+    /// that every writer through here for the same guard takes (the store's write lock on SQLite, an
+    /// advisory lock of the transaction on PostgreSQL), so that two desks sending the same texts at
+    /// once queue each text once. Nothing is queued when it throws QueueWriteError.
+    int insertNotQueuedOn(const std::vector<QueuedMessage>& messages, const QDate& day,
+                          const QString& guard) const;
 
 private:
     void insertAllSqlite(const std::vector<QueuedMessage>& messages) const;

@@ -20,6 +20,9 @@ struct TableDefinition
     QList<QVariantList> rows;
     // The columns the delivered rows fill, when they leave the automatic key to the store.
     const char* rowColumns = nullptr;
+    // Columns that only a connection's own staging table has, after the shared ones: the shared table
+    // keeps the store's layout, which programs written before may fill positionally.
+    const char* privateColumns = nullptr;
 };
 
 // Trade files are staged in these tables and composed through these views. Each desk connection gets
@@ -107,9 +110,11 @@ QList<TableDefinition> tables()
         // lineseq: the trade's place in its read, as a table keeps no order of its own.
         {"future",
          "clid %CI%, scriptname %CI%, rate %AMOUNT%, qty INTEGER, bsflag %CI%, fut_month %CI%, opttype %CI%, "
-         "optval %CI%, lineseq %BIGINT%",
+         "optval %CI%",
          {},
-         {}},
+         {},
+         nullptr,
+         "lineseq %BIGINT%"},
         {"commodity",
          "clid %CI%, scriptname %CI%, rate %AMOUNT%, qty INTEGER, bsflag %CI%, monthnm %CI%",
          {},
@@ -225,17 +230,16 @@ void widenBatchNumbers(const Store& store, QSet<QString>* existing)
         store.exec(QStringLiteral("ALTER TABLE config ALTER COLUMN batchno TYPE BIGINT"));
 }
 
-// Version 4: staged futures trades keep their place in the read, so that a client's trades come back
-// in file order.
-void numberFutureTrades(const Store& store, const QSet<QString>& existing)
+// Version 4 gave the shared future table a ninth column, lineseq; version 8 takes it away again. The
+// column order of the shared staging tables is the store's layout, which older programs fill
+// positionally with eight values; the place of a trade in its read lives in the desk's own staging.
+void keepFutureLayout(const Store& store, const QSet<QString>& existing)
 {
     if (!existing.contains(QStringLiteral("future")))
         return;
     const QSqlRecord columns = store.exec(QStringLiteral("SELECT * FROM future WHERE 1 = 0")).record();
-    // A store marked older than it is may have the column already.
-    if (!columns.contains(QStringLiteral("lineseq")))
-        store.exec(
-            forEngine(QStringLiteral("ALTER TABLE future ADD COLUMN lineseq %BIGINT%"), store.engine()));
+    if (columns.contains(QStringLiteral("lineseq")))
+        store.exec(QStringLiteral("ALTER TABLE future DROP COLUMN lineseq"));
 }
 
 // Version 5: the guards that look up the texts queued on a day find them by QDateTime.
@@ -287,14 +291,14 @@ void Schema::ensure(const Store& store)
                 .arg(kCurrentVersion));
     if (version < 3)
         widenBatchNumbers(store, &existing);
-    if (version < 4)
-        numberFutureTrades(store, existing);
     if (version < 5)
         indexQueueTimes(store, existing);
     if (version < 6)
         indexWaitingByUser(store, existing);
     if (version < 7)
         indexSentByTime(store, existing);
+    if (version < 8)
+        keepFutureLayout(store, existing);
 
     for (const TableDefinition& table : tables()) {
         if (existing.contains(QString::fromLatin1(table.name).toLower()))
@@ -326,10 +330,13 @@ void Schema::createPrivateStaging(const Store& store)
     const Engine engine = store.engine();
     Transaction transaction(store, Transaction::Writes::PrivateStaging);
     for (const TableDefinition& table : tables()) {
-        if (kStagingTables.contains(QLatin1String(table.name)))
-            store.exec(forEngine(QStringLiteral("CREATE TEMP TABLE %1 (%2)")
-                                     .arg(QLatin1String(table.name), QLatin1String(table.columns)),
-                                 engine));
+        if (!kStagingTables.contains(QLatin1String(table.name)))
+            continue;
+        QString columns = QLatin1String(table.columns);
+        if (table.privateColumns)
+            columns += QStringLiteral(", ") + QLatin1String(table.privateColumns);
+        store.exec(forEngine(
+            QStringLiteral("CREATE TEMP TABLE %1 (%2)").arg(QLatin1String(table.name), columns), engine));
     }
     // After the tables: a PostgreSQL view binds to the tables found when it is made, the temporary ones
     // now; SQLite looks up a temporary view's tables when it runs, in temp first. A shared view would

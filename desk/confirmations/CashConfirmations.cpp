@@ -64,7 +64,7 @@ public:
                 m_report.conversionErrors
                     << QStringLiteral("Type mismatch: the rate \"%1\" on line %2 of %3 is not a "
                                       "number; the rest of the file was not read.")
-                           .arg(DecodeTradeText(rateField), QString::number(lineNumber), file);
+                           .arg(QuoteTradeText(rateField), QString::number(lineNumber), file);
                 return false;
             }
             return skip(file, lineNumber, why);

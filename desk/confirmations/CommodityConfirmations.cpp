@@ -207,6 +207,9 @@ QList<QueueGridRow> CommodityConfirmations::generate(const QString&) const
             candidates << QueueGridRow{client.mobile, current};
     }
 
+    m_alreadyQueued = 0;
+    if (!m_kind.leavesOutQueuedToday)
+        return candidates;
     // The texts queued today, read once; a candidate is compared as AddToQueue would store it.
     QSet<QString> queuedToday;
     QueuedTexts(store).forEachOn(today(), [&](const QString& mobileNo, const QString& message) {
@@ -220,5 +223,6 @@ QList<QueueGridRow> CommodityConfirmations::generate(const QString&) const
         if (!queuedToday.contains(queuedKey(queued.mobileNo, queued.message)))
             grid << std::move(candidate);
     }
+    m_alreadyQueued = candidates.size() - grid.size();
     return grid;
 }

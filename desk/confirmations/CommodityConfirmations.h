@@ -3,7 +3,6 @@
 #include "ColumnPositions.h"
 #include "TradeConfirmations.h"
 
-#include <QDate>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -23,9 +22,9 @@ public:
     /// Throws StoreError when the row is missing or one of its six positions is empty or negative.
     void loadPositions() override;
 
-    /// A line whose buy/sale flag, rate or quantity is not a number (an empty field or a letter
-    /// included), or that ends before a configured position, is passed over and named in the report's
-    /// problems; reading goes on.
+    /// A line whose rate or quantity is not a number, or that ends before a configured position, is
+    /// passed over and named in the report's problems; reading goes on. The buy/sale flag is "S" for 2
+    /// or the letter S and "B" for any other value.
     TradeReadReport readFiles(const QStringList& files, const Progress& progress = {}) override;
 
     /// An empty first column, then clid, scriptname, rate, qty, bsflag, monthnm; by client code.
@@ -33,13 +32,9 @@ public:
     QStringList missingClientCodes() const override;
 
     /// The texts of every client of the client master, in its order, without those queued on the day
-    /// of today() for the same number: compared as AddToQueue would store them, letter case ignored.
-    /// The prefix is not used.
+    /// of today() for the same number: compared as AddToQueue would store them, letter case ignored;
+    /// alreadyQueued() counts those. The prefix is not used.
     QList<QueueGridRow> generate(const QString& prefix) const override;
-
-    /// The day whose queued texts generate() leaves out: the local date unless one is set.
-    QDate today() const { return m_today.isValid() ? m_today : QDate::currentDate(); }
-    void setToday(const QDate& day) { m_today = day; }
 
 private:
     class LineReader;
@@ -47,5 +42,4 @@ private:
 
     ColumnPositions::Row m_positions{};
     bool m_positionsLoaded = false;
-    QDate m_today;
 };

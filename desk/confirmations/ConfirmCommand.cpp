@@ -92,6 +92,8 @@ int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& contex
         err << error << Qt::endl;
     for (const QString& problem : report.problems)
         err << problem << Qt::endl;
+    for (const QString& notice : report.notices)
+        err << notice << Qt::endl;
     for (const QString& code : engine->missingClientCodes())
         err << QStringLiteral("Not Found: %1").arg(code) << Qt::endl;
 
@@ -109,6 +111,9 @@ int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& contex
         for (const QString& warning : netPositions->generationWarnings())
             err << warning << Qt::endl;
     }
+    // An empty grid says "no trades" and "sent already" alike; the count tells them apart.
+    if (engine->alreadyQueued() > 0)
+        err << engine->alreadyQueuedText() << Qt::endl;
     QTextStream& out = context.out();
     WriteMessageGrid(out, grid);
 
@@ -117,6 +122,9 @@ int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& contex
         if (!codePageLoss.isEmpty())
             err << codePageLoss << Qt::endl;
         const int queued = engine->send(grid);
+        // Another desk may have queued some of them since they were generated.
+        if (engine->alreadyQueued() > 0)
+            err << engine->alreadyQueuedText() << Qt::endl;
         // The screen's own confirmation, or the count where the screen shows none.
         if (grid.isEmpty() && description->sentConfirmationOnlyWithRows)
             err << QStringLiteral("queued %1 messages, batch %2").arg(queued).arg(session.CurrentBatchNo())

@@ -35,17 +35,8 @@ QString cut(const QString& line, qsizetype start, qsizetype width = kFieldWidth)
     return line.mid(start - 1, width);
 }
 
-// "#0.00" when the whole cell is a number; any other cell as it stands.
-QString formatCell(const QString& cell)
-{
-    if (!NumericValue(QStringView(cell)))
-        return cell;
-    const std::optional<qint64> hundredths = RoundToHundredths(QStringView(cell));
-    return hundredths ? FormatHundredths(*hundredths) : cell;
-}
-
 // The number at the start of a cell, blanks inside it passed over, as the profit and the fragments
-// read it; 0 when the cell begins with none.
+// read it; 0 when the cell begins with none. The cells hold "#0.00" numbers by then.
 QString numberText(const QString& cell)
 {
     return NumberAtStart(cell);
@@ -86,8 +77,9 @@ public:
     {
         const QString line = DecodeTradeText(bytes);
         // Headings, totals and short lines have no number here.
-        if (!NumericValue(QStringView(cut(line, m_starts.acceptance)))) {
+        if (!IsWrittenNumber(QStringView(cut(line, m_starts.acceptance)))) {
             ++m_report.skipped;
+            ++m_unmatched;
             return;
         }
         Position position;
@@ -105,12 +97,22 @@ public:
                        {&position.salePrice, m_starts.salePrice, "sale average price"}};
         for (const auto& number : numbers) {
             const QString field = cut(line, number.start);
-            *number.cell = formatCell(field);
-            if (!NumericValue(QStringView(field)))
-                m_report.problems << QStringLiteral("%1, line %2: the %3 \"%4\" is not a number; it is "
-                                                    "shown as it stands and counted as %5.")
+            const std::optional<qint64> hundredths = ReadHundredths(QStringView(field));
+            // A figure guessed from a field that is no number would reach the client as a fact.
+            if (!hundredths) {
+                ++m_unread;
+                ++m_report.skipped;
+                const QString whose =
+                    position.code.isEmpty()
+                        ? QStringLiteral("the position")
+                        : QStringLiteral("the position of ") + QuoteTradeText(QStringView(position.code));
+                m_report.problems << QStringLiteral("%1, line %2: the %3 \"%4\" is not a number; %5 was "
+                                                    "not read and gets no text.")
                                          .arg(file, QString::number(lineNumber), QLatin1String(number.name),
-                                              field, numberText(field));
+                                              QuoteTradeText(QStringView(field).trimmed()), whose);
+                return;
+            }
+            *number.cell = FormatHundredths(*hundredths);
         }
         position.profitLoss = formatValue(valueOf(position.buyQty) * valueOf(position.buyPrice) -
                                           valueOf(position.saleQty) * valueOf(position.salePrice));
@@ -118,10 +120,16 @@ public:
         ++m_report.staged;
     }
 
+    /// Lines passed over because their acceptance field is no number, and positions not read.
+    qint64 unmatched() const { return m_unmatched; }
+    qint64 unread() const { return m_unread; }
+
 private:
     const FieldStarts& m_starts;
     QList<Position>& m_positions;
     TradeReadReport& m_report;
+    qint64 m_unmatched = 0;
+    qint64 m_unread = 0;
 };
 
 std::optional<NetPositionConfirmations::Layout> NetPositionConfirmations::layoutNamed(const QString& name)
@@ -131,6 +139,11 @@ std::optional<NetPositionConfirmations::Layout> NetPositionConfirmations::layout
     if (name == QLatin1String("qty-amt-avg"))
         return Layout::QtyAmtAvg;
     return std::nullopt;
+}
+
+QString NetPositionConfirmations::layoutCaption(Layout layout)
+{
+    return layout == Layout::QtyAvg ? QStringLiteral("Qty,Avg") : QStringLiteral("Qty,Amt,Avg");
 }
 
 NetPositionConfirmations::NetPositionConfirmations(DeskSession& session, const TradeFileKind& kind)
@@ -150,6 +163,13 @@ TradeReadReport NetPositionConfirmations::readFiles(const QStringList& files, co
                    });
     m_positions = std::move(positions);
     buildFragments();
+    // A report read in the other layout matches no line at all; say so rather than show an empty table.
+    if (report.staged == 0 && reader.unread() == 0 && reader.unmatched() > 0)
+        report.notices << QStringLiteral("No line matched the %1 layout, so no position was read. Check "
+                                         "that the report is written in that layout, or choose %2.")
+                              .arg(layoutCaption(m_layout),
+                                   layoutCaption(m_layout == Layout::QtyAvg ? Layout::QtyAmtAvg
+                                                                            : Layout::QtyAvg));
     return report;
 }
 

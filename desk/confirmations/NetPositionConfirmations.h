@@ -19,6 +19,8 @@ public:
     enum class Layout { QtyAvg, QtyAmtAvg };
     /// The layout of a command-line name: qty-avg or qty-amt-avg.
     static std::optional<Layout> layoutNamed(const QString& name);
+    /// The caption of the layout's option button: "Qty,Avg" or "Qty,Amt,Avg".
+    static QString layoutCaption(Layout layout);
 
     NetPositionConfirmations(DeskSession& session, const TradeFileKind& kind);
 
@@ -32,8 +34,10 @@ public:
     void loadPositions() override {}
 
     /// Replaces the positions with the accepted lines of the files: a line is taken when its
-    /// acceptance field reads as a number, others pass silently; a taken line with a quantity or price
-    /// that is not a number is kept as the report shows it (counting as 0) and named in the problems.
+    /// acceptance field reads as a number (ReadHundredths: "1,000" and "1E5" are numbers), others pass
+    /// silently. A taken line whose quantity or price is no number is named in the problems and gives
+    /// no position, so that no text carries a figure the report did not state. When no line at all
+    /// matched the layout, the report's notices say so.
     TradeReadReport readFiles(const QStringList& files, const Progress& progress = {}) override;
 
     /// msf1: an empty row, then one row per position: mark column (empty), client code, script name,

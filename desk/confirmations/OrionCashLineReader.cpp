@@ -69,7 +69,7 @@ public:
             if (*qty % 100 != 0) {
                 problem(file, lineNumber,
                         QStringLiteral("the %1 quantity \"%2\" is not a whole number")
-                            .arg(QLatin1String(leg.side), qtyField.trimmed().toString()));
+                            .arg(QLatin1String(leg.side), QuoteTradeText(qtyField.trimmed())));
                 return true;
             }
             const QStringView rateField = field(leg.ratePair);
@@ -126,7 +126,7 @@ private:
                                  "%1, line %2: the %3 %4 \"%5\" is too large; the rest of the file was "
                                  "not read.")
                                  .arg(file, QString::number(lineNumber), QLatin1String(side),
-                                      QLatin1String(what), field.trimmed().toString());
+                                      QLatin1String(what), QuoteTradeText(field.trimmed()));
         return false;
     }
 

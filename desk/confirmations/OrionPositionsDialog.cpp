@@ -17,8 +17,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -206,7 +210,17 @@ void OrionPositionsDialog::browse()
     QByteArray line = file.readLine(kMostPreviewBytes);
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
-    txtfileprev->setPlainText(DecodeTradeText(line));
+    const QString preview = DecodeTradeText(line);
+    txtfileprev->setPlainText(preview);
+    // The whole line in view, so that a field can be marked wherever it stands; wider than the screen,
+    // it scrolls.
+    const int needed = txtfileprev->fontMetrics().horizontalAdvance(preview + u' ') +
+                       2 * (txtfileprev->frameWidth() + int(txtfileprev->document()->documentMargin()));
+    const QRect room = screen()->availableGeometry();
+    const int besidePreview = std::max(0, width() - txtfileprev->width());
+    txtfileprev->setMinimumWidth(std::min(needed, room.width() - besidePreview));
+    if (width() < sizeHint().width())
+        resize(std::min(sizeHint().width(), room.width()), height());
 }
 
 void OrionPositionsDialog::applySelection(int pair)

@@ -4,9 +4,10 @@
 #include "ClientTable.h"
 #include "CommodityConfirmations.h"
 #include "DeskSession.h"
-
 #include "FutureConfirmations.h"
+#include "MessageQueueTable.h"
 #include "NetPositionConfirmations.h"
+
 #include <QSet>
 
 std::unique_ptr<TradeConfirmations> TradeConfirmations::create(DeskSession& session,
@@ -76,7 +77,31 @@ QStringList TradeConfirmations::missingAmong(const QStringList& stagedCodes) con
 
 int TradeConfirmations::send(const QList<QueueGridRow>& grid)
 {
+    m_alreadyQueued = 0;
     if (m_kind.batch == TradeFileKind::BatchRule::EveryPress)
         m_session.NextBatchNumber();
-    return QueueGrid(m_session, m_kind.appId, grid);
+    if (!m_kind.leavesOutQueuedToday)
+        return QueueGrid(m_session, m_kind.appId, grid);
+
+    std::vector<QueuedMessage> messages;
+    messages.reserve(size_t(grid.size()));
+    for (const QueueGridRow& row : grid) {
+        if (!row.mobileNo.isEmpty() && !row.message.isEmpty())
+            messages.push_back(m_session.queuedMessage(m_kind.appId, row.mobileNo, row.message));
+    }
+    m_alreadyQueued =
+        MessageQueueTable(m_session.StoreConnection()).insertNotQueuedOn(messages, today(), m_kind.appId);
+    return int(messages.size()) - int(m_alreadyQueued);
+}
+
+QString TradeConfirmations::alreadyQueuedText() const
+{
+    if (m_alreadyQueued == 0)
+        return {};
+    if (m_alreadyQueued == 1)
+        return QStringLiteral("1 message was left out: it was queued today already for the same mobile "
+                              "number.");
+    return QStringLiteral("%1 messages were left out: they were queued today already for the same mobile "
+                          "numbers.")
+        .arg(m_alreadyQueued);
 }

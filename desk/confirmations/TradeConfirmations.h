@@ -3,6 +3,7 @@
 #include "QueueGridRow.h"
 #include "TradeFileKind.h"
 
+#include <QDate>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,9 @@ struct TradeReadReport
     /// Lines the reader could not take for another reason (a field that is not a number, a position
     /// beyond the line, a file that cannot be opened), each naming the file and the line number.
     QStringList problems;
+    /// What the operator should know of the read as a whole (no line matched the layout), each in a box
+    /// of its own.
+    QStringList notices;
 };
 
 /// The engine behind a trade-file screen and `brisant confirm KIND`: reads the kind's files into its
@@ -66,8 +70,20 @@ public:
 
     /// "Send Message": takes a batch number where the kind does so on every press (even with nothing to
     /// send), then queues every row whose number and text are both non-empty under the kind's
-    /// application id. Returns how many were queued.
+    /// application id. Returns how many were queued. Where the kind leaves out what was queued today,
+    /// the check is made again as the rows are written, so that another desk sending the same texts at
+    /// the same moment does not queue them twice; alreadyQueued() then says how many were left out.
     int send(const QList<QueueGridRow>& grid);
+
+    /// How many texts the last generate() or send() left out as queued today already (kinds with
+    /// leavesOutQueuedToday); 0 for the other kinds.
+    qsizetype alreadyQueued() const { return m_alreadyQueued; }
+    /// The operator's words for alreadyQueued(); empty when it is 0.
+    QString alreadyQueuedText() const;
+
+    /// The day whose queued texts are left out: the local date unless one is set.
+    QDate today() const { return m_today.isValid() ? m_today : QDate::currentDate(); }
+    void setToday(const QDate& day) { m_today = day; }
 
 protected:
     TradeConfirmations(DeskSession& session, const TradeFileKind& kind)
@@ -88,4 +104,9 @@ protected:
 
     DeskSession& m_session;
     const TradeFileKind& m_kind;
+    // Written by generate() too, which is const as the screens call it.
+    mutable qsizetype m_alreadyQueued = 0;
+
+private:
+    QDate m_today;
 };

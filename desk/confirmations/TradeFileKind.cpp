@@ -150,7 +150,7 @@ QList<TradeFileKind> describeKinds()
     mcx.positionCount = 6;
     mcx.firstDelimiter = ',';
     mcx.secondDelimiter = '|';
-    mcx.flag = Kind::FlagReading::TwoIsSale;
+    mcx.flag = Kind::FlagReading::TwoOrSIsSale;
     mcx.scriptNameRemoves = QString();
     mcx.scriptNameTrimmed = false;
     mcx.monthLength = 3;
@@ -169,6 +169,7 @@ QList<TradeFileKind> describeKinds()
     mcx.sentConfirmationInformation = true;
     mcx.sentConfirmationOnlyWithRows = true;
     mcx.sendClearsMessages = true;
+    mcx.leavesOutQueuedToday = true;
     mcx.copiesCells = true;
     mcx.built = true;
     kinds << mcx;

@@ -25,6 +25,9 @@ struct TradeFileKind
         AsWritten,
         /// A number: 2 is "S", any other number "B"; a field that is not a number skips the line.
         TwoIsSale,
+        /// The number 2 or the letter S (either case) is "S"; any other value, an empty field and the
+        /// letter B included, is "B".
+        TwoOrSIsSale,
         /// No flag field: the buy and sale quantities of one line give a "B" and an "S" row.
         Legs,
     };
@@ -127,6 +130,8 @@ struct TradeFileKind
     bool sentConfirmationOnlyWithRows = false;
     /// Sending clears the message grid, so that a second press cannot queue the same texts again.
     bool sendClearsMessages = false;
+    /// Generating and sending leave out every text already queued today for the same number.
+    bool leavesOutQueuedToday = false;
     /// Ctrl+C in a grid puts the text of its current cell on the clipboard.
     bool copiesCells = false;
     /// A conversion error's box: its title (empty: the program's own) and whether it is critical.

@@ -16,6 +16,18 @@ constexpr qint64 kReadChunk = 1 << 20;
 // Larger amounts do not fit the staging table's amount column on every engine.
 constexpr qint64 kLargestHundredths = 100'000'000'000'000'000;
 
+// The most characters of a field that a message quotes.
+constexpr qsizetype kQuotedLength = 40;
+
+QByteArrayView trimmed(QByteArrayView bytes)
+{
+    while (!bytes.isEmpty() && (bytes.front() == ' ' || bytes.front() == '\t'))
+        bytes = bytes.sliced(1);
+    while (!bytes.isEmpty() && (bytes.back() == ' ' || bytes.back() == '\t'))
+        bytes.chop(1);
+    return bytes;
+}
+
 bool isAscii(QByteArrayView bytes)
 {
     return std::all_of(bytes.begin(), bytes.end(),
@@ -95,32 +107,74 @@ QString DecodeTradeText(QByteArrayView bytes)
     return utf8.hasError() ? QString::fromLatin1(bytes) : text;
 }
 
+QString QuoteTradeText(QByteArrayView bytes)
+{
+    return QuoteTradeText(QStringView(DecodeTradeText(bytes)));
+}
+
+QString QuoteTradeText(QStringView text)
+{
+    QString quoted;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (quoted.size() >= kQuotedLength) {
+            quoted += u'\u2026';
+            break;
+        }
+        char32_t c = text[i].unicode();
+        const bool pair = QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        if (pair)
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+        if (QChar::isPrint(c)) {
+            quoted += text.sliced(i, pair ? 2 : 1);
+        } else {
+            const int digits = c < 0x100 ? 2 : c < 0x10000 ? 4 : 6;
+            quoted += (c < 0x100 ? QStringLiteral("\\x") : QStringLiteral("\\u")) +
+                      QString::number(uint(c), 16).toUpper().rightJustified(digits, u'0');
+        }
+        if (pair)
+            ++i;
+    }
+    return quoted;
+}
+
 std::optional<QString> TradeFields::rate(QByteArrayView field, const TradeFileKind& kind, QString* why)
 {
-    const std::optional<qint64> hundredths = RoundToHundredths(field, kind.ratePointShift);
+    const std::optional<qint64> hundredths = ReadHundredths(field, kind.ratePointShift);
     if (hundredths && std::abs(*hundredths) < kLargestHundredths)
         return FormatHundredths(*hundredths);
-    *why = QStringLiteral("the rate \"%1\" is not a number").arg(DecodeTradeText(field));
+    *why = QStringLiteral("the rate \"%1\" is not a number").arg(QuoteTradeText(field));
     return std::nullopt;
 }
 
 std::optional<qint32> TradeFields::quantity(QByteArrayView field, QString* why)
 {
-    const std::optional<double> value = NumericValue(field);
-    if (value && *value == std::trunc(*value) &&
-        std::abs(*value) <= double(std::numeric_limits<qint32>::max()))
+    const std::optional<qint64> value = ReadWholeNumber(field);
+    if (value && std::abs(*value) <= std::numeric_limits<qint32>::max())
         return qint32(*value);
-    *why = QStringLiteral("the quantity \"%1\" is not a whole number").arg(DecodeTradeText(field));
+    *why = QStringLiteral("the quantity \"%1\" is not a whole number").arg(QuoteTradeText(field));
     return std::nullopt;
 }
 
 std::optional<QString> TradeFields::flag(QByteArrayView field, const TradeFileKind& kind, QString* why)
 {
-    if (kind.flag == TradeFileKind::FlagReading::AsWritten)
+    const QString sale = QStringLiteral("S");
+    const QString buy = QStringLiteral("B");
+    switch (kind.flag) {
+    case TradeFileKind::FlagReading::AsWritten:
+    case TradeFileKind::FlagReading::Legs:
         return DecodeTradeText(field);
-    const std::optional<double> value = NumericValue(field);
-    if (value)
-        return *value == 2 ? QStringLiteral("S") : QStringLiteral("B");
-    *why = QStringLiteral("the buy/sale flag \"%1\" is not a number").arg(DecodeTradeText(field));
+    case TradeFileKind::FlagReading::TwoOrSIsSale: {
+        // A file written with letters must not confirm its sales as buys.
+        const QByteArrayView letter = trimmed(field);
+        if (letter == "S" || letter == "s")
+            return sale;
+        return ReadWholeNumber(field) == 2 ? sale : buy;
+    }
+    case TradeFileKind::FlagReading::TwoIsSale:
+        break;
+    }
+    if (IsWrittenNumber(field))
+        return ReadWholeNumber(field) == 2 ? sale : buy;
+    *why = QStringLiteral("the buy/sale flag \"%1\" is not a number").arg(QuoteTradeText(field));
     return std::nullopt;
 }

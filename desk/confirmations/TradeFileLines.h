@@ -29,14 +29,20 @@ bool ReportSkippedLine(TradeReadReport& report, const QString& file, qint64 line
 /// valid, else Latin-1.
 QString DecodeTradeText(QByteArrayView bytes);
 
+/// A piece of a trade file as a message quotes it: decoded, every character that cannot be shown (a
+/// control character, a binary file's byte) written as \xNN or \uNNNN, and cut after 40 characters,
+/// so that neither a message box nor a terminal takes a file's bytes as their own.
+QString QuoteTradeText(QByteArrayView bytes);
+QString QuoteTradeText(QStringView text);
+
 /// The fields every delimited kind reads the same way. Each gives nothing when the field cannot be
 /// taken, and the words for it in why.
 namespace TradeFields {
 
-/// The rate as "#0.00", rounded from the field's decimal text after the kind's point shift; not a
-/// number, or too large for the staging table's amount column on every engine, gives nothing.
+/// The rate as "#0.00", rounded from the field's number (ReadHundredths) after the kind's point shift;
+/// not a number, or too large for the staging table's amount column on every engine, gives nothing.
 std::optional<QString> rate(QByteArrayView field, const TradeFileKind& kind, QString* why);
-/// A whole number of at most 32 bits.
+/// A whole number of at most 32 bits, as ReadWholeNumber reads it ("1,000" and "1E3" included).
 std::optional<qint32> quantity(QByteArrayView field, QString* why);
 /// "B" or "S" as the kind reads its buy/sale field.
 std::optional<QString> flag(QByteArrayView field, const TradeFileKind& kind, QString* why);

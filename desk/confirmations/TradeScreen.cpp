@@ -7,6 +7,7 @@
 #include "Prompter.h"
 #include "QueueGridRow.h"
 #include "Store.h"
+#include "TradeReadMessages.h"
 #include "dlgMCXConfig.h"
 #include "dlgbseconfig.h"
 #include "dlgfutconfig.h"
@@ -194,6 +195,8 @@ void TradeScreen::readFiles()
     msf1->clearRows();
     if (msf2)
         msf2->clearRows();
+    // Texts generated from the trades staged before would otherwise go out again on the next Send.
+    msfmessage->clearRows();
 
     setBusy(true);
     TradeReadReport report;
@@ -214,15 +217,7 @@ void TradeScreen::readFiles()
     if (m_kind.readEmptiesFileList)
         List1->clearFiles();
     showStaged();
-    for (const QString& error : std::as_const(report.conversionErrors))
-        m_prompter.message(
-            {error, m_kind.conversionErrorTitle,
-             m_kind.conversionErrorCritical ? PromptMessage::Icon::Critical : PromptMessage::Icon::None,
-             PromptMessage::Buttons::Ok});
-    if (!report.problems.isEmpty()) {
-        m_prompter.message({QStringLiteral("These lines could not be read:\n") + report.problems.join(u'\n'),
-                            windowTitle(), PromptMessage::Icon::Warning, PromptMessage::Buttons::Ok});
-    }
+    ShowReadReport(m_prompter, m_kind, report, windowTitle());
 }
 
 void TradeScreen::showStaged(bool reportFailure)
@@ -249,7 +244,17 @@ void TradeScreen::generateMessages()
         msfmessage->setRows(std::move(rows));
     } catch (const StoreError& error) {
         reportStoreError(error.message());
+        return;
     }
+    SSTab1->setCurrentWidget(msfmessage);
+    reportAlreadyQueued();
+}
+
+void TradeScreen::reportAlreadyQueued()
+{
+    if (m_engine->alreadyQueued() > 0)
+        m_prompter.message({m_engine->alreadyQueuedText(), windowTitle(), PromptMessage::Icon::Information,
+                            PromptMessage::Buttons::Ok});
 }
 
 void TradeScreen::sendMessages()
@@ -273,6 +278,7 @@ void TradeScreen::sendMessages()
         reportStoreError(error.message());
         return;
     }
+    reportAlreadyQueued();
     if (m_kind.sendClearsMessages)
         msfmessage->clearRows();
     if (rows.isEmpty() && m_kind.sentConfirmationOnlyWithRows)

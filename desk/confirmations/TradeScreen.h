@@ -38,6 +38,8 @@ private:
     void showStaged(bool reportFailure = true);
     void generateMessages();
     void sendMessages();
+    /// Says how many texts the last Generate or Send left out as queued today already, if any.
+    void reportAlreadyQueued();
     void configure();
     void setBusy(bool busy);
     void reportStoreError(const QString& message);

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QStorageInfo>
 #include <QVBoxLayout>
@@ -20,6 +21,14 @@
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;
+// The per-user setting of the folder a file was last picked from.
+const QString kLastFolderKey = QStringLiteral("dlgFileBrowse/LastFolder");
+
+QSettings userSettings()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Kelvra"),
+                     QStringLiteral("Kelvra"));
+}
 
 QListWidget* makeList(QWidget* parent, const char* name)
 {
@@ -112,7 +121,9 @@ dlgFileBrowse::dlgFileBrowse(Prompter& prompter, QWidget* owner)
     connect(OKButton, &QPushButton::clicked, this, &dlgFileBrowse::handOver);
     connect(CancelButton, &QPushButton::clicked, this, &dlgFileBrowse::reject);
 
-    setCurrentFolder(QDir::currentPath());
+    // Opens where the operator last took a file from, as the day's files tend to share a folder.
+    const QString last = userSettings().value(kLastFolderKey).toString();
+    setCurrentFolder(!last.isEmpty() && QFileInfo(last).isDir() ? last : QDir::currentPath());
 }
 
 void dlgFileBrowse::fillDrives()
@@ -188,6 +199,7 @@ void dlgFileBrowse::fileChosen(QListWidgetItem* item)
     if (!path.endsWith(QLatin1Char('/')))
         path += QLatin1Char('/');
     List1->addFiles({QDir::toNativeSeparators(path + item->text())});
+    userSettings().setValue(kLastFolderKey, m_folder);
 }
 
 void dlgFileBrowse::handOver()

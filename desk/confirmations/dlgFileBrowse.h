@@ -44,7 +44,8 @@ public:
 };
 
 /// The file-browse dialog: picks any number of files from any folders and hands their full paths
-/// to the screen that opened it, as often as "OK" is pressed.
+/// to the screen that opened it, as often as "OK" is pressed. It opens in the folder a file was last
+/// picked from (kept per user).
 class dlgFileBrowse : public QDialog
 {
     Q_OBJECT

@@ -7,6 +7,7 @@
 #include "Prompter.h"
 #include "QueueGridRow.h"
 #include "Store.h"
+#include "TradeReadMessages.h"
 #include "dlgfutconfig.h"
 
 #include <QCloseEvent>
@@ -203,10 +204,7 @@ void frm_NetPosition::finishRead()
     }
     msf1->setRows(m_engine.stagedGrid());
     Mf->setRows(m_engine.fragmentGrid());
-    if (!m_report.problems.isEmpty())
-        m_prompter.message(
-            {QStringLiteral("These lines could not be read:\n") + m_report.problems.join(u'\n'),
-             windowTitle(), PromptMessage::Icon::Warning, PromptMessage::Buttons::Ok});
+    ShowReadReport(m_prompter, m_engine.kind(), m_report, windowTitle());
 }
 
 void frm_NetPosition::generateMessages()
@@ -225,6 +223,7 @@ void frm_NetPosition::generateMessages()
         rows.append({QString(), message.mobileNo, message.message});
     msfmessage->setRows(std::move(rows));
     Mf->setRows(m_engine.fragmentGrid());
+    SSTab1->setCurrentWidget(msfmessage);
     if (!m_engine.generationWarnings().isEmpty())
         m_prompter.message({m_engine.generationWarnings().join(u'\n'), windowTitle(),
                             PromptMessage::Icon::Warning, PromptMessage::Buttons::Ok});

@@ -30,8 +30,29 @@ bool isDigit(char16_t c)
     return c >= u'0' && c <= u'9';
 }
 
+// Every digit of a number in order, where the decimal point stands among them, and its sign.
+struct Digits
+{
+    QVarLengthArray<char, 64> digits;
+    qsizetype point = 0;
+    bool negative = false;
+
+    // The digit at position i, counted from the first one written; zeros beyond either end.
+    qint64 at(qsizetype i) const { return i >= 0 && i < digits.size() ? digits[i] : 0; }
+};
+
+enum class Form {
+    // Digits with an optional point: what spreadsheets and the other screens take.
+    Plain,
+    // As trade files write numbers: grouping commas and an exponent besides.
+    Written,
+};
+
+// An exponent beyond this only says "too large" or "zero", whatever its digits.
+constexpr qsizetype kLargestExponent = 1000;
+
 template <typename View>
-std::optional<qint64> roundToHundredths(View text, int pointShift, Rounding rounding)
+bool readDigits(View text, Form form, Digits& number)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -39,64 +60,150 @@ std::optional<qint64> roundToHundredths(View text, int pointShift, Rounding roun
         ++begin;
     while (end > begin && isBlank(unit(text[end - 1])))
         --end;
-    bool negative = false;
     if (begin < end && (unit(text[begin]) == u'+' || unit(text[begin]) == u'-'))
-        negative = unit(text[begin++]) == u'-';
+        number.negative = unit(text[begin++]) == u'-';
 
-    // Every digit in order, and where the decimal point stands among them.
-    QVarLengthArray<char, 64> digits;
     qsizetype point = -1;
-    for (qsizetype i = begin; i < end; ++i) {
-        const char16_t c = unit(text[i]);
-        if (isDigit(c))
-            digits.append(char(c - u'0'));
-        else if (c == u'.' && point < 0)
-            point = digits.size();
-        else
-            return std::nullopt;
-    }
-    if (digits.isEmpty())
-        return std::nullopt;
-    if (point < 0)
-        point = digits.size();
-    point += pointShift;
-
-    // The digit at position i, counted from the first one written; zeros beyond either end.
-    const auto digit = [&](qsizetype i) -> qint64 {
-        return i >= 0 && i < digits.size() ? digits[i] : 0;
+    // Written form: the digits since the last comma, and whether a comma has stood yet. Groups of two or
+    // three digits follow one of one to three, and the last has three: 1,234,567 or 12,34,567.
+    qsizetype group = 0;
+    bool grouped = false;
+    const auto lastGroupWhole = [&] {
+        return !grouped || group == 3;
     };
+    qsizetype i = begin;
+    for (; i < end; ++i) {
+        const char16_t c = unit(text[i]);
+        if (isDigit(c)) {
+            number.digits.append(char(c - u'0'));
+            ++group;
+        } else if (c == u'.' && point < 0) {
+            if (!lastGroupWhole())
+                return false;
+            point = number.digits.size();
+        } else if (form == Form::Written && c == u',' && point < 0) {
+            if (group == 0 || group > 3 || (grouped && group < 2))
+                return false;
+            grouped = true;
+            group = 0;
+        } else {
+            break;
+        }
+    }
+    if (point < 0 && !lastGroupWhole())
+        return false;
+    if (number.digits.isEmpty())
+        return false;
+    number.point = point < 0 ? number.digits.size() : point;
+    if (i == end)
+        return true;
+
+    // Only an exponent may follow: E or e, a sign, digits.
+    if (form != Form::Written || (unit(text[i]) != u'e' && unit(text[i]) != u'E'))
+        return false;
+    ++i;
+    bool negativeExponent = false;
+    if (i < end && (unit(text[i]) == u'+' || unit(text[i]) == u'-'))
+        negativeExponent = unit(text[i++]) == u'-';
+    if (i == end)
+        return false;
+    qsizetype exponent = 0;
+    for (; i < end; ++i) {
+        const char16_t c = unit(text[i]);
+        if (!isDigit(c))
+            return false;
+        exponent = std::min(exponent * 10 + (c - u'0'), kLargestExponent);
+    }
+    number.point += negativeExponent ? -exponent : exponent;
+    return true;
+}
+
+std::optional<qint64> hundredthsOf(const Digits& number, int pointShift, Rounding rounding)
+{
+    const qsizetype point = number.point + pointShift;
     qsizetype first = std::min<qsizetype>(0, point);
-    while (first < point && digit(first) == 0)
+    while (first < point && number.at(first) == 0)
         ++first;
     if (point - first > kMostIntegerDigits)
         return std::nullopt;
     qint64 hundredths = 0;
     for (qsizetype i = first; i < point + 2; ++i)
-        hundredths = hundredths * 10 + digit(i);
-    const qint64 next = digit(point + 2);
+        hundredths = hundredths * 10 + number.at(i);
+    const qint64 next = number.at(point + 2);
     bool up = next >= 5;
     if (rounding == Rounding::HalfToEven && next == 5) {
         // A tie only when every digit after the five is zero.
         bool beyond = false;
-        for (qsizetype i = point + 3; i < digits.size() && !beyond; ++i)
-            beyond = digit(i) != 0;
+        for (qsizetype i = point + 3; i < number.digits.size() && !beyond; ++i)
+            beyond = number.at(i) != 0;
         up = beyond || hundredths % 2 != 0;
     }
     if (up)
         ++hundredths;
-    return negative ? -hundredths : hundredths;
+    return number.negative ? -hundredths : hundredths;
+}
+
+template <typename View>
+std::optional<qint64> roundToHundredths(View text, int pointShift, Rounding rounding, Form form)
+{
+    Digits number;
+    if (!readDigits(text, form, number))
+        return std::nullopt;
+    return hundredthsOf(number, pointShift, rounding);
 }
 
 } // namespace
 
 std::optional<qint64> RoundToHundredths(QByteArrayView text, int pointShift, Rounding rounding)
 {
-    return roundToHundredths(text, pointShift, rounding);
+    return roundToHundredths(text, pointShift, rounding, Form::Plain);
 }
 
 std::optional<qint64> RoundToHundredths(QStringView text, int pointShift, Rounding rounding)
 {
-    return roundToHundredths(text, pointShift, rounding);
+    return roundToHundredths(text, pointShift, rounding, Form::Plain);
+}
+
+std::optional<qint64> ReadHundredths(QByteArrayView text, int pointShift, Rounding rounding)
+{
+    return roundToHundredths(text, pointShift, rounding, Form::Written);
+}
+
+std::optional<qint64> ReadHundredths(QStringView text, int pointShift, Rounding rounding)
+{
+    return roundToHundredths(text, pointShift, rounding, Form::Written);
+}
+
+std::optional<qint64> ReadWholeNumber(QByteArrayView text)
+{
+    Digits number;
+    if (!readDigits(text, Form::Written, number))
+        return std::nullopt;
+    for (qsizetype i = std::max<qsizetype>(number.point, 0); i < number.digits.size(); ++i) {
+        if (number.digits[i] != 0)
+            return std::nullopt;
+    }
+    qsizetype first = 0;
+    while (first < number.point && number.at(first) == 0)
+        ++first;
+    if (number.point - first > kMostIntegerDigits + 2)
+        return std::nullopt;
+    qint64 value = 0;
+    for (qsizetype i = first; i < number.point; ++i)
+        value = value * 10 + number.at(i);
+    return number.negative ? -value : value;
+}
+
+bool IsWrittenNumber(QByteArrayView text)
+{
+    Digits number;
+    return readDigits(text, Form::Written, number);
+}
+
+bool IsWrittenNumber(QStringView text)
+{
+    Digits number;
+    return readDigits(text, Form::Written, number);
 }
 
 QString FormatHundredths(qint64 hundredths)

@@ -18,6 +18,23 @@ std::optional<qint64> RoundToHundredths(QByteArrayView text, int pointShift = 0,
 std::optional<qint64> RoundToHundredths(QStringView text, int pointShift = 0,
                                         Rounding rounding = Rounding::HalfAwayFromZero);
 
+/// A number as trade files and reports write it, one reading for every kind of file: blanks around it,
+/// an optional sign, digits that commas may group by thousands (1,234,567) or in the Indian way
+/// (12,34,567), an optional decimal point and an optional exponent (1.5E3, 2e-2). Commas that do not
+/// group digits make no number: "1,5" may be a decimal comma and must not become fifteen. In
+/// hundredths, rounded from the decimal digits as RoundToHundredths rounds; nothing when the text is no
+/// such number or its hundredths pass 18 digits.
+std::optional<qint64> ReadHundredths(QByteArrayView text, int pointShift = 0,
+                                     Rounding rounding = Rounding::HalfAwayFromZero);
+std::optional<qint64> ReadHundredths(QStringView text, int pointShift = 0,
+                                     Rounding rounding = Rounding::HalfAwayFromZero);
+/// What ReadHundredths reads, when it is exactly a whole number of at most 18 digits ("1,000", "1E3",
+/// "2.00"); nothing for a fraction or a text that is no number.
+std::optional<qint64> ReadWholeNumber(QByteArrayView text);
+/// Whether ReadHundredths would find a number there, however large.
+bool IsWrittenNumber(QByteArrayView text);
+bool IsWrittenNumber(QStringView text);
+
 /// Hundredths written as "#0.00": at least one integer digit, two decimals, no grouping.
 QString FormatHundredths(qint64 hundredths);
 /// Hundredths in their shortest plain form: 123457 gives "1234.57", 100000 "1000", 1250 "12.5".

@@ -16,6 +16,9 @@ struct PromptMessage
     QString title;
     Icon icon = Icon::None;
     Buttons buttons = Buttons::Ok;
+    /// Shown on request below the text, in a scrolling area of its own; empty: nothing to show. Its
+    /// initializer lets the boxes that have none leave it out of their braces.
+    QString details = {};
 };
 
 enum class PromptAnswer { Ok, Cancel, Yes, No };

@@ -15,6 +15,8 @@ PromptAnswer WidgetPrompter::message(const PromptMessage& message)
     QMessageBox box(m_parent);
     box.setWindowTitle(message.title.isEmpty() ? m_programTitle : message.title);
     box.setText(message.text);
+    if (!message.details.isEmpty())
+        box.setDetailedText(message.details);
     switch (message.icon) {
     case PromptMessage::Icon::None:
         box.setIcon(QMessageBox::NoIcon);

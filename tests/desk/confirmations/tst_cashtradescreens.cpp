@@ -235,23 +235,30 @@ void TestCashTradeScreens::badLinesAreReported_data()
 {
     QTest::addColumn<bool>("bse");
     QTest::addColumn<QString>("badLine");
+    QTest::addColumn<int>("copies");
     QTest::addColumn<int>("staged");
     QTest::addColumn<PromptMessage::Icon>("icon");
     // BSE: a header line is a conversion error that passes over the rest of its file only.
-    QTest::newRow("BSE header") << true << "Code|Script|a|b|Rate|Qty|BS|x|x|x|x" << 4
+    QTest::newRow("BSE header") << true << "Code|Script|a|b|Rate|Qty|BS|x|x|x|x" << 1 << 4
                                 << PromptMessage::Icon::None;
     // NSE: a flag that is not a number loses that line alone.
-    QTest::newRow("NSE flag") << false << "C001,HDFC,x,x,10,1,X,x,x,x,x" << 8 << PromptMessage::Icon::Warning;
+    QTest::newRow("NSE flag") << false << "C001,HDFC,x,x,10,1,X,x,x,x,x" << 1 << 8
+                              << PromptMessage::Icon::Warning;
+    // A binary file: a box of bounded size, its bytes shown escaped.
+    QTest::newRow("NSE binary") << false << "C001,HDFC,x,x,10,1,\x01\x1b[2J\a,x,x,x,x" << 2000 << 8
+                                << PromptMessage::Icon::Warning;
 }
 
 void TestCashTradeScreens::badLinesAreReported()
 {
     QFETCH(bool, bse);
     QFETCH(QString, badLine);
+    QFETCH(int, copies);
     QFETCH(int, staged);
     QFETCH(PromptMessage::Icon, icon);
     open(bse);
-    m_screen->GetFiles({tradeFile(bse, "first.txt", {badLine}), tradeFile(bse, "second.txt")});
+    m_screen->GetFiles(
+        {tradeFile(bse, "first.txt", QStringList(copies, badLine)), tradeFile(bse, "second.txt")});
     click("cmdReadFile");
 
     QCOMPARE(grid("msf1")->rowCount(), staged);
@@ -263,6 +270,16 @@ void TestCashTradeScreens::badLinesAreReported()
     QVERIFY(!shown.text.isEmpty());
     if (!bse)
         QVERIFY2(shown.text.contains("first.txt"), qPrintable(shown.text));
+    // The count and the first 20 lines; every line under the details.
+    QVERIFY2(shown.text.count(u'\n') <= 21, qPrintable(shown.text));
+    if (copies > 20) {
+        QVERIFY2(shown.text.startsWith(QStringLiteral("These %1 lines could not be read").arg(copies)),
+                 qPrintable(shown.text));
+        QCOMPARE(shown.details.count(u'\n') + 1, copies);
+    }
+    for (const QString& text : {shown.text, shown.details}) {
+        QVERIFY(std::none_of(text.begin(), text.end(), [](QChar c) { return c != u'\n' && !c.isPrint(); }));
+    }
 }
 
 void TestCashTradeScreens::generateAndSendTwice()

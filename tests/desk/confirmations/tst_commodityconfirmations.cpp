@@ -38,7 +38,15 @@ void TestCommodityConfirmations::sameDayGuard()
     QVERIFY(all[2].message.contains(u'\''));
 
     QCOMPARE(engine.send(all), 3);
+    QCOMPARE(engine.alreadyQueued(), 0);
     QCOMPARE(engine.generate({}), QList<QueueGridRow>());
+    QCOMPARE(engine.alreadyQueued(), 3);
+    QCOMPARE(engine.alreadyQueuedText(),
+             QStringLiteral("3 messages were left out: they were queued today already for the same mobile "
+                            "numbers."));
+    // A grid generated before another desk sent the same texts: the write checks again.
+    QCOMPARE(engine.send(all), 0);
+    QCOMPARE(engine.alreadyQueued(), 3);
 
     // Letter case does not make a text another; the same text for another number does.
     engine.setToday(engine.today().addDays(1));

@@ -131,9 +131,16 @@ void TestCommodityScreens::readGenerateSendAndCopy()
     QCOMPARE(queued.value(2).toString(), text);
     QVERIFY(!queued.next());
 
-    // Generating again the same day finds the text queued already.
+    // Generating again the same day finds the text queued already, and says so.
     ClickControl(screen, QStringLiteral("cmdGenMessage"));
     QCOMPARE(msfmessage->rowCount(), 0);
+    QCOMPARE(m_fixture->messages().size(), 2);
+    const PromptMessage leftOut = m_fixture->messages().last();
+    QCOMPARE(
+        leftOut.text,
+        QStringLiteral("1 message was left out: it was queued today already for the same mobile number."));
+    QCOMPARE(leftOut.title, caption);
+    QCOMPARE(leftOut.icon, PromptMessage::Icon::Information);
 }
 
 QTEST_MAIN(TestCommodityScreens)

@@ -36,6 +36,8 @@ private Q_SLOTS:
     void refusals_data();
     void refusals();
     void twoDesksAtOnceQueueEachTheirOwnClients();
+    void twoDesksSendingTheSameFileQueueEachTextOnce_data();
+    void twoDesksSendingTheSameFileQueueEachTextOnce();
 
 private:
     ProgramRun brisant(const QStringList& arguments)
@@ -82,8 +84,8 @@ void TestConfirmCli::printsTheGridOfTheEngine_data()
     const QString mcx = sample("mcx_trades.txt");
     QTest::newRow("mcx") << "mcx" << mcx
                          << QStringList{
-                                mcx + ", line 153: the buy/sale flag \"B\" is not a number; the line was "
-                                      "not staged.",
+                                mcx + ", line 153: the quantity \"45O0\" is not a whole number; the line "
+                                      "was not staged.",
                                 "Not Found: ZZ999"};
     const QString ncdex = sample("ncdex_trades.txt");
     QTest::newRow("ncdex") << "ncdex" << ncdex
@@ -301,6 +303,43 @@ void TestConfirmCli::twoDesksAtOnceQueueEachTheirOwnClients()
     std::sort(expected.begin(), expected.end());
     QCOMPARE(seen, expected);
     QCOMPARE(texts(), whole);
+}
+
+void TestConfirmCli::twoDesksSendingTheSameFileQueueEachTextOnce_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("mcx") << "mcx" << sample("mcx_trades.txt");
+    QTest::newRow("ncdex") << "ncdex" << sample("ncdex_trades.txt");
+}
+
+void TestConfirmCli::twoDesksSendingTheSameFileQueueEachTextOnce()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, file);
+    const std::unique_ptr<Store> store = m_env->openStore();
+    const QProcessEnvironment environment = m_env->processEnvironment();
+    const QList<std::function<ProgramRun()>> desks(2, [environment, kind, file] {
+        return RunProgram(BRISANT_EXE, {"confirm", kind, "--send", file}, environment);
+    });
+    const QString confirmation = TradeFileKind::byCommand(kind)->sentConfirmation;
+    for (int round = 0; round < 5; ++round) {
+        store->exec(QStringLiteral("DELETE FROM MessageQueue"));
+        qsizetype generated = 0;
+        for (const ProgramRun& desk : RunTogether(desks)) {
+            QCOMPARE(desk.exitCode, 0);
+            // The desk that lost the race says what it left out, then confirms as the screen would.
+            const QString last = desk.errLines().value(desk.errLines().size() - 1);
+            QVERIFY2(last == confirmation || last.startsWith(QLatin1String("queued 0 messages")),
+                     qPrintable(desk.err));
+            generated = std::max(generated, desk.outLines().size());
+        }
+        QSqlQuery queued = store->exec(QStringLiteral(
+            "SELECT COUNT(*), COUNT(DISTINCT lower(MobileNo || '|' || Message)) FROM MessageQueue"));
+        QVERIFY(queued.next());
+        QCOMPARE(queued.value(1).toInt(), queued.value(0).toInt());
+        QCOMPARE(qsizetype(queued.value(0).toInt()), generated);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestConfirmCli)

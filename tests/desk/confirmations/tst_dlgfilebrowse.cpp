@@ -129,6 +129,12 @@ void TestDlgFileBrowse::pickedFilesAreHandedOverOnEveryOk()
     QCOMPARE(m_target.handed, (QList<QStringList>{{nse, bse}, {nse, bse}}));
     QVERIFY(m_dialog->isVisible());
     QCOMPARE(texts(list("List1")), (QStringList{nse, bse}));
+
+    // The next dialog opens where the files were picked, whatever folder was shown last.
+    doubleClick(list("Dir1"), "trades");
+    QTRY_COMPARE(m_dialog->currentFolder(), m_root);
+    const dlgFileBrowse next(m_prompter, nullptr);
+    QCOMPARE(next.currentFolder(), m_root + "/day1");
 }
 
 void TestDlgFileBrowse::foldersLeadDownAndBackUp()

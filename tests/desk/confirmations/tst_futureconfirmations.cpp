@@ -21,7 +21,7 @@ private Q_SLOTS:
     void positionsTheKindReads_data();
     void positionsTheKindReads();
     void sendTakesBatchEveryPressUnderFut();
-    void olderStoreGainsTradeOrder();
+    void sharedTableKeepsTheStoreLayout();
     void golden_data();
     void golden();
 };
@@ -145,21 +145,30 @@ void TestFutureConfirmations::sendTakesBatchEveryPressUnderFut()
                                   "9820012345|EOD ONEIL: NIFTY FEB B 50@24512.35,|3|FUT"}));
 }
 
-void TestFutureConfirmations::olderStoreGainsTradeOrder()
+void TestFutureConfirmations::sharedTableKeepsTheStoreLayout()
 {
+    // The eight columns in the order older programs fill them positionally: on a new store, and on one
+    // that a version before gave a ninth.
+    const QStringList layout = {"clid",   "scriptname", "rate",    "qty",
+                                "bsflag", "fut_month",  "opttype", "optval"};
+    const QVariantList trade = {"C001", "NIFTY", 24512.35, 50, "B", "FEB2", "", ""};
     TestEnvironment env;
-    {
-        // The shared future table as schema 3 left it, without the order of its trades.
+    for (const bool upgraded : {false, true}) {
+        if (upgraded) {
+            auto store = env.openStore();
+            store->exec(QStringLiteral("DELETE FROM future"));
+            store->exec(QStringLiteral("ALTER TABLE future ADD COLUMN lineseq BIGINT"));
+            store->exec(QStringLiteral("UPDATE schema_version SET version = 7"));
+        }
         auto store = env.openStore();
-        store->exec(QStringLiteral("DROP TABLE future"));
-        store->exec(QStringLiteral("CREATE TABLE future (clid TEXT, scriptname TEXT, rate NUMERIC(18,2), qty "
-                                   "INTEGER, bsflag TEXT, fut_month TEXT, opttype TEXT, optval TEXT)"));
-        store->exec(QStringLiteral("UPDATE schema_version SET version = 3"));
+        QCOMPARE(store->schemaVersion(), Schema::kCurrentVersion);
+        const QSqlRecord record = store->exec(QStringLiteral("SELECT * FROM future WHERE 1 = 0")).record();
+        QStringList columns;
+        for (int i = 0; i < record.count(); ++i)
+            columns << record.fieldName(i).toLower();
+        QCOMPARE(columns, layout);
+        store->exec(QStringLiteral("INSERT INTO future VALUES (?, ?, ?, ?, ?, ?, ?, ?)"), trade);
     }
-    auto store = env.openStore();
-    QCOMPARE(store->schemaVersion(), Schema::kCurrentVersion);
-    QVERIFY(store->exec(QStringLiteral("SELECT * FROM future")).record().indexOf(QStringLiteral("lineseq")) ==
-            8);
 }
 
 // The golden folders also hold the expected staged.txt (msf1 with its mark), warnings.txt and

@@ -60,11 +60,13 @@ void TestNetPosition::golden()
     QCOMPARE(report.staged + 1, qint64(staged.size()));
     const QStringList fragments = JoinedRows(engine->fragmentGrid());
     QCOMPARE(fragments, golden.expected(QStringLiteral("fragments.txt"), fragments));
-    QStringList warnings = report.problems + engine->generationWarnings();
-    for (QString& line : warnings)
-        line.replace(folder + u'/', QString());
+    // In the order the command writes them.
+    QStringList warnings = report.problems + report.notices;
     for (const QString& code : engine->missingClientCodes())
         warnings << QStringLiteral("Not Found: ") + code;
+    warnings += engine->generationWarnings();
+    for (QString& line : warnings)
+        line.replace(folder + u'/', QString());
     QCOMPARE(warnings, golden.expected(QStringLiteral("warnings.txt"), warnings));
     QStringList messages;
     for (const QueueGridRow& row : grid)

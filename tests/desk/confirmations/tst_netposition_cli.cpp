@@ -27,6 +27,8 @@ void TestNetPositionCli::printsTheTextsOfTheLayout_data()
     QTest::newRow("qty-amt-avg") << "qty_amt_avg_profit_loss_and_legs"
                                  << QStringList{"--layout", "qty-amt-avg", "--send"};
     QTest::newRow("overflow") << "qty_avg_overflow" << QStringList{"--layout", "qty-avg", "--send"};
+    QTest::newRow("wrong layout") << "qty_amt_avg_wrong_layout"
+                                  << QStringList{"--layout", "qty-amt-avg", "--send"};
 }
 
 void TestNetPositionCli::printsTheTextsOfTheLayout()

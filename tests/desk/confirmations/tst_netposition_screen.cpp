@@ -104,14 +104,18 @@ void TestNetPositionScreen::readGenerateAndSendTwice_data()
 {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<bool>("qtyAmtAvg");
-    QTest::newRow("Qty,Avg") << "qty_avg_profit_loss_and_legs" << false;
-    QTest::newRow("Qty,Amt,Avg") << "qty_amt_avg_profit_loss_and_legs" << true;
+    // Whether the read shows the folder's warnings in boxes, as it does the notice of a wrong layout.
+    QTest::addColumn<bool>("readWarns");
+    QTest::newRow("Qty,Avg") << "qty_avg_profit_loss_and_legs" << false << false;
+    QTest::newRow("Qty,Amt,Avg") << "qty_amt_avg_profit_loss_and_legs" << true << false;
+    QTest::newRow("wrong layout") << "qty_amt_avg_wrong_layout" << true << true;
 }
 
 void TestNetPositionScreen::readGenerateAndSendTwice()
 {
     QFETCH(QString, folder);
     QFETCH(bool, qtyAmtAvg);
+    QFETCH(bool, readWarns);
     const QDir dir(QStringLiteral(GOLDEN_DIR "/") + folder);
     open();
     if (qtyAmtAvg)
@@ -119,7 +123,8 @@ void TestNetPositionScreen::readGenerateAndSendTwice()
     m_screen->GetFiles({dir.filePath(QStringLiteral("trades.txt"))});
     ClickControl(m_screen.get(), QStringLiteral("cmdReadFile"));
     QTRY_VERIFY(!m_screen->isBusy());
-    QCOMPARE(m_fixture->takeMessageTexts(), QStringList());
+    QCOMPARE(m_fixture->takeMessageTexts(),
+             readWarns ? ReadLines(dir.filePath(QStringLiteral("warnings.txt"))) : QStringList());
 
     // msf1 has its empty row under the header; the file stays listed.
     QStringList staged;
@@ -135,6 +140,8 @@ void TestNetPositionScreen::readGenerateAndSendTwice()
     Control<QLineEdit>(m_screen.get(), QStringLiteral("txtprefix"))
         ->setText(QString::fromUtf8(ReadFile(dir.filePath(QStringLiteral("prefix")))));
     ClickControl(m_screen.get(), QStringLiteral("cmdGenMessage"));
+    QCOMPARE(Control<QTabWidget>(m_screen.get(), QStringLiteral("SSTab1"))->currentWidget(),
+             grid("msfmessage"));
     QStringList fragments;
     for (int r = 0; r < grid("Mf")->rowCount(); ++r)
         fragments << column("Mf", 0)[r] + u'\t' + column("Mf", 1)[r] + u'\t' + column("Mf", 2)[r];

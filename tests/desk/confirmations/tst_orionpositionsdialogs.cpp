@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextCursor>
 
@@ -152,6 +153,17 @@ void TestOrionPositionsDialogs::applyTakesTheFieldMarkedInThePreview()
     QCOMPARE(stored(exchange), expected);
     QCOMPARE(stored(exchange == "B" ? "N" : "B"), kDelivered);
     QCOMPARE(messages().size(), 1);
+
+    // A line as wide as the Orion files write them is seen whole, without scrolling.
+    const QByteArray wide = QByteArray("DR177").leftJustified(15) +
+                            QByteArray("BAJAFINANCE").leftJustified(30) + QByteArray("10").leftJustified(12) +
+                            QByteArray("7221.20").leftJustified(12) + QByteArray("250").leftJustified(12) +
+                            QByteArray("7199.86").rightJustified(13);
+    QCOMPARE(wide.size(), 94);
+    m_fixture->prompter().fileNameNext(m_fixture->writeFile(QStringLiteral("wide.txt"), wide + '\n'));
+    ClickControl(m_dialog.get(), "cmdFileBrow");
+    QCOMPARE(preview->toPlainText(), QString::fromLatin1(wide));
+    QTRY_COMPARE(preview->horizontalScrollBar()->maximum(), 0);
 }
 
 void TestOrionPositionsDialogs::refusesWhatIsNotAPosition_data()

@@ -173,6 +173,7 @@ void TestTradeScreens::readGenerateAndSendTwice()
 
     Control<QLineEdit>(m_screen.get(), QStringLiteral("txtprefix"))->setText(QStringLiteral("EOD"));
     ClickControl(m_screen.get(), QStringLiteral("cmdGenMessage"));
+    QCOMPARE(tab->currentWidget(), grid("msfmessage"));
     QCOMPARE(grid("msfmessage")->rowCount(), 1);
     QCOMPARE(grid("msfmessage")->text(0, 1), QStringLiteral("9811111111"));
     QCOMPARE(grid("msfmessage")->text(0, 2), text);
@@ -189,6 +190,15 @@ void TestTradeScreens::readGenerateAndSendTwice()
         QCOMPARE(rows[i][1].toLongLong(), before + 1 + i);
         QCOMPARE(rows[i][3], text);
     }
+
+    // A new read empties the grid: Send without Generate queues nothing from the trades read before.
+    if (!listKept)
+        m_screen->GetFiles({m_fixture->env().path(QStringLiteral("trades.txt"))});
+    ClickControl(m_screen.get(), QStringLiteral("cmdReadFile"));
+    QCOMPARE(grid("msfmessage")->rowCount(), 0);
+    ClickControl(m_screen.get(), QStringLiteral("cmdSendMessage"));
+    QCOMPARE(m_fixture->takeMessageTexts(), QStringList{QStringLiteral("Message has been sent in Queue")});
+    QCOMPARE(queued().size(), 2);
 }
 
 void TestTradeScreens::fileListClicks_data()

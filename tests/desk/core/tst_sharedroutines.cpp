@@ -122,24 +122,51 @@ void TestSharedRoutines::roundToHundredthsFromTheDigits_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("pointShift");
+    // RoundToHundredths, then ReadHundredths as trade files write numbers, then ReadWholeNumber; empty
+    // where there is none.
     QTest::addColumn<QString>("formatted");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("whole");
+    const auto row = [](const char* name, const char* text, int pointShift, const char* formatted,
+                        const char* written, const char* whole) {
+        QTest::newRow(name) << QString::fromLatin1(text) << pointShift << QString::fromLatin1(formatted)
+                            << QString::fromLatin1(written) << QString::fromLatin1(whole);
+    };
     // As binary fractions 1.005, 2.675 and 438.145 lie just below the half.
-    QTest::newRow("half a paisa up") << "1.005" << 0 << "1.01";
-    QTest::newRow("paise, half up") << "100.5" << -2 << "1.01";
-    QTest::newRow("2.675") << "2.675" << 0 << "2.68";
-    QTest::newRow("438.145") << "438.145" << 0 << "438.15";
-    QTest::newRow("negative away from zero") << "-1.005" << 0 << "-1.01";
-    QTest::newRow("below the half") << "1.00499" << 0 << "1.00";
-    QTest::newRow("paise below a rupee") << "0.5" << -2 << "0.01";
-    QTest::newRow("blanks, sign, bare point") << " +.5\t" << 0 << "0.50";
-    QTest::newRow("whole paise") << "0012345" << -2 << "123.45";
-    QTest::newRow("no negative zero") << "-0.001" << 0 << "0.00";
-    QTest::newRow("sixteen digits") << "9999999999999999.994" << 0 << "9999999999999999.99";
-    QTest::newRow("seventeen digits") << "10000000000000000" << 0 << "";
-    QTest::newRow("exponent") << "1e3" << 0 << "";
-    QTest::newRow("two points") << "1.2.3" << 0 << "";
-    QTest::newRow("sign alone") << "-" << 0 << "";
-    QTest::newRow("word") << "Price" << 0 << "";
+    row("half a paisa up", "1.005", 0, "1.01", "1.01", "");
+    row("paise, half up", "100.5", -2, "1.01", "1.01", "");
+    row("2.675", "2.675", 0, "2.68", "2.68", "");
+    row("438.145", "438.145", 0, "438.15", "438.15", "");
+    row("negative away from zero", "-1.005", 0, "-1.01", "-1.01", "");
+    row("below the half", "1.00499", 0, "1.00", "1.00", "");
+    row("paise below a rupee", "0.5", -2, "0.01", "0.01", "");
+    row("blanks, sign, bare point", " +.5\t", 0, "0.50", "0.50", "");
+    row("whole paise", "0012345", -2, "123.45", "123.45", "12345");
+    row("no negative zero", "-0.001", 0, "0.00", "0.00", "");
+    row("sixteen digits", "9999999999999999.994", 0, "9999999999999999.99", "9999999999999999.99", "");
+    row("seventeen digits", "10000000000000000", 0, "", "", "10000000000000000");
+    row("two points", "1.2.3", 0, "", "", "");
+    row("sign alone", "-", 0, "", "", "");
+    row("word", "Price", 0, "", "", "");
+    row("whole with zero decimals", "2.00", 0, "2.00", "2.00", "2");
+    // Grouped by thousands or in the Indian way; a comma that groups nothing makes no number.
+    row("thousands", "1,234,567.891", 0, "", "1234567.89", "");
+    row("lakhs", " -12,34,567 ", 0, "", "-1234567.00", "-1234567");
+    row("grouped paise", "3,28,788", -2, "", "3287.88", "328788");
+    row("decimal comma", "1,5", 0, "", "", "");
+    row("group of four", "1,0000", 0, "", "", "");
+    row("first group of four", "1234,567", 0, "", "", "");
+    row("comma in the decimals", "1.234,5", 0, "", "", "");
+    row("leading comma", ",123", 0, "", "", "");
+    row("blank inside", "1 000", 0, "", "", "");
+    // Exponents move the point.
+    row("exponent", "1e3", 0, "", "1000.00", "1000");
+    row("exponent, sign, fraction", "-1.5E+3", 0, "", "-1500.00", "-1500");
+    row("negative exponent, half up", "5e-3", 0, "", "0.01", "");
+    row("grouped with exponent", "1,234.5E1", 0, "", "12345.00", "12345");
+    row("exponent without digits", "1.5E", 0, "", "", "");
+    row("exponent too large", "1E400", 0, "", "", "");
+    row("exponent too small", "1E-400", 0, "", "0.00", "");
 }
 
 void TestSharedRoutines::roundToHundredthsFromTheDigits()
@@ -147,13 +174,23 @@ void TestSharedRoutines::roundToHundredthsFromTheDigits()
     QFETCH(QString, text);
     QFETCH(int, pointShift);
     QFETCH(QString, formatted);
+    QFETCH(QString, written);
+    QFETCH(QString, whole);
     const QByteArray bytes = text.toLatin1();
-    for (const std::optional<qint64>& hundredths : {RoundToHundredths(QStringView(text), pointShift),
-                                                    RoundToHundredths(QByteArrayView(bytes), pointShift)}) {
-        QCOMPARE(hundredths.has_value(), !formatted.isEmpty());
+    const auto compare = [](const std::optional<qint64>& hundredths, const QString& expected) {
+        QCOMPARE(hundredths.has_value(), !expected.isEmpty());
         if (hundredths)
-            QCOMPARE(FormatHundredths(*hundredths), formatted);
-    }
+            QCOMPARE(FormatHundredths(*hundredths), expected);
+    };
+    compare(RoundToHundredths(QStringView(text), pointShift), formatted);
+    compare(RoundToHundredths(QByteArrayView(bytes), pointShift), formatted);
+    compare(ReadHundredths(QStringView(text), pointShift), written);
+    compare(ReadHundredths(QByteArrayView(bytes), pointShift), written);
+    // A number too large for hundredths is a number still.
+    const bool tooLarge = text == QLatin1String("1E400") || text == QLatin1String("10000000000000000");
+    QCOMPARE(IsWrittenNumber(QByteArrayView(bytes)), !written.isEmpty() || tooLarge);
+    const std::optional<qint64> number = ReadWholeNumber(QByteArrayView(bytes));
+    QCOMPARE(number ? QString::number(*number) : QString(), whole);
 }
 
 void TestSharedRoutines::nextBatchNumberHandsOutTheStoredValue_data()
