@@ -39,6 +39,15 @@ bool ClientImport::isValidMobile(const QString& mobile)
            std::all_of(trimmed.begin(), trimmed.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
+QString ClientImport::invalidRowText(const ImportRow& row)
+{
+    if (row.mobile.trimmed().isEmpty())
+        return QStringLiteral("row %1: %2: no mobile number").arg(row.sheetRow).arg(row.name);
+    return QStringLiteral("row %1: %2, %3: the mobile number is not ten digits")
+        .arg(row.sheetRow)
+        .arg(row.name, row.mobile);
+}
+
 ImportPreview ClientImport::split(const Worksheet& sheet, const ImportColumns& columns)
 {
     ImportPreview preview;
@@ -46,8 +55,11 @@ ImportPreview ClientImport::split(const Worksheet& sheet, const ImportColumns& c
         ImportRow read{row, sheet.cell(row, columns.name), sheet.cell(row, columns.mobile),
                        columns.email > 0 ? sheet.cell(row, columns.email) : QString(),
                        sheet.cell(row, columns.code)};
-        if (read.name.isEmpty())
+        if (read.name.isEmpty()) {
+            if (row < sheet.rowCount())
+                preview.stoppedAt = row;
             break;
+        }
         (isValidMobile(read.mobile) ? preview.valid : preview.invalid).append(std::move(read));
     }
     return preview;

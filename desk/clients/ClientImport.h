@@ -35,6 +35,9 @@ struct ImportPreview
 {
     QList<ImportRow> valid;
     QList<ImportRow> invalid;
+    /// The row whose empty name cell ended the reading while the sheet went on below it; 0 when the
+    /// reading reached the end of the sheet.
+    int stoppedAt = 0;
 };
 
 /// A valid row that was not added, with the reason in the words the screen and the command show.
@@ -66,6 +69,9 @@ public:
     static QStringList headings(const Worksheet& sheet);
     /// A mobile number is valid when, without the blanks around it, it is exactly ten digits.
     static bool isValidMobile(const QString& mobile);
+    /// An invalid row and why, as the command line lists it: "row 5: Hari Om, 98765: the mobile
+    /// number is not ten digits".
+    static QString invalidRowText(const ImportRow& row);
     /// The rows from row 2 downwards, while the name cell is not empty, split by their mobile numbers.
     static ImportPreview split(const Worksheet& sheet, const ImportColumns& columns);
 

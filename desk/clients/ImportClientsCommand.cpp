@@ -68,6 +68,15 @@ int ImportClientsCommand::run(const QCommandLineParser& parser, CommandContext& 
     QTextStream& out = context.out();
     out << "valid " << preview.valid.size() << Qt::endl;
     out << "invalid " << preview.invalid.size() << Qt::endl;
+    for (const ImportRow& row : preview.invalid)
+        context.err() << ClientImport::invalidRowText(row) << Qt::endl;
+    if (preview.stoppedAt > 0)
+        context.err() << QStringLiteral("reading stopped at row %1, whose name cell is empty; rows %2 to %3 "
+                                        "were not read")
+                             .arg(preview.stoppedAt)
+                             .arg(preview.stoppedAt + 1)
+                             .arg(sheet.rowCount())
+                      << Qt::endl;
     ImportResult result;
     try {
         result = ClientImport(context.store()).save(preview.valid);

@@ -25,9 +25,10 @@ constexpr int kTwipsPerPixel = 15;
 class FittedGrid : public QTableView
 {
 public:
-    FittedGrid(QAbstractItemModel* model, QList<int> twips, int stretchColumn, QWidget* parent)
+    FittedGrid(QAbstractItemModel* model, QList<int> twips, int stretchColumn, int rowsShown, QWidget* parent)
         : QTableView(parent)
         , m_stretchColumn(stretchColumn)
+        , m_rowsShown(rowsShown)
     {
         for (const int width : twips)
             m_designed << width / kTwipsPerPixel;
@@ -60,9 +61,8 @@ public:
         int width = 2 * frameWidth() + verticalScrollBar()->sizeHint().width();
         for (const int column : wanted())
             width += column;
-        constexpr int kRowsShown = 12;
         return {width, 2 * frameWidth() + horizontalHeader()->sizeHint().height() +
-                           kRowsShown * verticalHeader()->defaultSectionSize()};
+                           m_rowsShown * verticalHeader()->defaultSectionSize()};
     }
 
 protected:
@@ -105,6 +105,7 @@ private:
     QList<int> m_designed;
     QList<int> m_fitted;
     int m_stretchColumn;
+    int m_rowsShown;
 };
 
 } // namespace
@@ -120,9 +121,11 @@ frmMessageQueue::frmMessageQueue(Store& store, const QString& userName, Prompter
     setObjectName(QStringLiteral("frmMessageQueue"));
     setWindowTitle(kTitle);
 
-    vsothlist = new FittedGrid(&m_lengths, {2685, 960}, 0, this);
+    // A few desk users wait in the queue at once: their counts take little room, the messages the rest.
+    vsothlist = new FittedGrid(&m_lengths, {2685, 960}, 0, 3, this);
     vsothlist->setObjectName(QStringLiteral("vsothlist"));
-    vsmq = new FittedGrid(&m_queue, {600, 465, 1065, 960, 7005, 960, 960}, QueueGridModel::Message, this);
+    vsothlist->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    vsmq = new FittedGrid(&m_queue, {600, 465, 1065, 960, 7005, 960, 960}, QueueGridModel::Message, 16, this);
     vsmq->setObjectName(QStringLiteral("vsmq"));
     vsmq->setColumnHidden(QueueGridModel::Nid, true);
 

@@ -16,6 +16,8 @@ void TextGridModel::setHeaders(const QStringList& headers)
 void TextGridModel::setRows(QList<QStringList> rows)
 {
     beginResetModel();
+    m_source = nullptr;
+    m_sourceRows = 0;
     m_rows = std::move(rows);
     m_columns = int(m_headers.size());
     for (const QStringList& row : std::as_const(m_rows))
@@ -23,9 +25,25 @@ void TextGridModel::setRows(QList<QStringList> rows)
     endResetModel();
 }
 
+void TextGridModel::setSource(int rowCount, int columnCount, Source source)
+{
+    beginResetModel();
+    m_rows.clear();
+    m_source = std::move(source);
+    m_sourceRows = rowCount;
+    m_columns = std::max(int(m_headers.size()), columnCount);
+    endResetModel();
+}
+
+void TextGridModel::sourceChanged()
+{
+    if (m_sourceRows > 0)
+        Q_EMIT dataChanged(index(0, 0), index(m_sourceRows - 1, m_columns - 1));
+}
+
 int TextGridModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : (m_source ? m_sourceRows : int(m_rows.size()));
 }
 
 int TextGridModel::columnCount(const QModelIndex& parent) const
@@ -35,6 +53,9 @@ int TextGridModel::columnCount(const QModelIndex& parent) const
 
 QString TextGridModel::text(int row, int column) const
 {
+    if (m_source)
+        return row >= 0 && row < m_sourceRows && column >= 0 && column < m_columns ? m_source(row, column)
+                                                                                   : QString();
     if (row < 0 || row >= m_rows.size())
         return {};
     return m_rows.at(row).value(column);
@@ -103,6 +124,18 @@ void TextGrid::setRows(QList<QStringList> rows)
 {
     m_model.setRows(std::move(rows));
     fitColumns(); // a reset of the model gives the header its default widths again
+}
+
+void TextGrid::setSource(int rowCount, int columnCount, TextGridModel::Source source)
+{
+    m_model.setSource(rowCount, columnCount, std::move(source));
+    fitColumns();
+}
+
+void TextGrid::sourceChanged()
+{
+    m_model.sourceChanged();
+    fitColumns(); // a changed text may be wider than its column
 }
 
 void TextGrid::fitColumns()

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QTableView>
 
+#include <functional>
+
 /// The rows of a read-only grid, held as plain texts so that a day's million trades stay cheap.
 class TextGridModel : public QAbstractTableModel
 {
@@ -12,8 +14,16 @@ class TextGridModel : public QAbstractTableModel
 public:
     using QAbstractTableModel::QAbstractTableModel;
 
+    /// A cell's text by row and column, for rows kept elsewhere.
+    using Source = std::function<QString(int row, int column)>;
+
     void setHeaders(const QStringList& headers);
     void setRows(QList<QStringList> rows);
+    /// Shows rowCount rows of columnCount columns read from source as they are shown, none kept here:
+    /// a sheet of a million rows costs the grid nothing.
+    void setSource(int rowCount, int columnCount, Source source);
+    /// The source's texts changed (its rows stay).
+    void sourceChanged();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -26,6 +36,8 @@ public:
 private:
     QStringList m_headers;
     QList<QStringList> m_rows;
+    Source m_source;
+    int m_sourceRows = 0;
     int m_columns = 0;
 };
 
@@ -46,6 +58,9 @@ public:
     /// Replaces the rows under the header. Columns beyond those the header names get no caption.
     void setRows(QList<QStringList> rows);
     void clearRows() { setRows({}); }
+    /// As TextGridModel::setSource.
+    void setSource(int rowCount, int columnCount, TextGridModel::Source source);
+    void sourceChanged();
 
     int rowCount() const { return m_model.rowCount(); }
     int columnCount() const { return m_model.columnCount(); }

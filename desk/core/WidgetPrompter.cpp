@@ -67,7 +67,9 @@ QString WidgetPrompter::saveFileName(const QString& caption, const QString& dire
 
 QString WidgetPrompter::openFileName(const QString& caption, const QString& directory, const QString& filter)
 {
-    return QFileDialog::getOpenFileName(m_parent, caption, directory, filter);
+    // A filter's patterns may spell each letter case out ("*.[cC][sS][vV]"): its name alone is shown.
+    return QFileDialog::getOpenFileName(m_parent, caption, directory, filter, nullptr,
+                                        QFileDialog::HideNameFilterDetails);
 }
 
 std::optional<QString> WidgetPrompter::text(const QString& title, const QString& prompt, bool masked)

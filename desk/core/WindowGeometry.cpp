@@ -103,6 +103,9 @@ void WindowGeometry::restore()
     const QSize size = m_workingSize.expandedTo(m_window->sizeHint()).boundedTo(limit);
     if (!topLevel) {
         m_window->setGeometry(keptInside(QRect(m_window->pos(), size), area));
+        // A frame opened maximised fills the main window's area and grows with it.
+        if (m_maximised)
+            m_window->setWindowState(m_window->windowState() | Qt::WindowMaximized);
         return;
     }
     if (!m_maximised) {

@@ -18,8 +18,8 @@ public:
     /// Watches window under key. Without a saved size that fits, it opens at workingSize grown to what
     /// its controls ask for, within the room there is.
     static void remember(QWidget* window, const QString& key, QSize workingSize = {});
-    /// As remember(), but a window without a saved size that fits opens maximised; normalSize is what
-    /// it takes when the user un-maximises it.
+    /// As remember(), but a window (or a frame in the main window) without a saved size that fits opens
+    /// maximised; normalSize is what it takes when the user un-maximises it.
     static void rememberMaximised(QWidget* window, const QString& key, QSize normalSize);
 
 protected:

@@ -153,7 +153,11 @@ QWidget* mdimain::openScreen(const QString& screenName)
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(widget->windowTitle());
     m_open.insert(screenName, window);
-    WindowGeometry::remember(window, screenName);
+    // The message queue is read at length: it fills the main window and grows with it.
+    if (screenName == QLatin1String("frmMessageQueue"))
+        WindowGeometry::rememberMaximised(window, screenName, widget->sizeHint());
+    else
+        WindowGeometry::remember(window, screenName);
     widget->show();
     window->show();
     m_area->setActiveSubWindow(window);

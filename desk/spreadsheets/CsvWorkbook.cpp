@@ -1,3 +1,4 @@
+#include "SheetBuilder.h"
 #include "WorkbookSource.h"
 
 #include <QFile>
@@ -24,9 +25,14 @@ QString DecodeWindows1252(QByteArrayView bytes)
     return text;
 }
 
-/// UTF-8 (a byte-order mark dropped) when the bytes are valid UTF-8, windows-1252 otherwise.
-QString DecodeCsv(QByteArrayView bytes)
+} // namespace
+
+QString DecodeTextFile(QByteArrayView bytes)
 {
+    if (bytes.startsWith("\xFF\xFE"))
+        return QStringDecoder(QStringDecoder::Utf16LE).decode(bytes.sliced(2));
+    if (bytes.startsWith("\xFE\xFF"))
+        return QStringDecoder(QStringDecoder::Utf16BE).decode(bytes.sliced(2));
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes = bytes.sliced(3);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -36,18 +42,31 @@ QString DecodeCsv(QByteArrayView bytes)
     return DecodeWindows1252(bytes);
 }
 
-/// RFC 4180 records: comma-separated fields, quoted fields holding commas, doubled quotes and line
-/// breaks; a record ends at CR LF, LF or CR.
-QList<QStringList> ParseCsv(QStringView text)
+namespace {
+
+/// RFC 4180 records: fields separated by the delimiter (a comma, or a tab in tab-separated text),
+/// quoted fields holding delimiters, doubled quotes and line breaks; a record ends at CR LF, LF or CR.
+/// Empty fields cost nothing: a line of a million commas holds no cell.
+void ParseCsv(QStringView text, QChar delimiter, SheetBuilder& sheet)
 {
-    QList<QStringList> rows;
-    QStringList row;
     QString field;
     qsizetype i = 0;
     const qsizetype n = text.size();
-    bool atRecordStart = true;
+    qint64 row = 1;
+    qint64 column = 1;
+    bool rowBegun = false;
+    const auto addField = [&](QStringView value) {
+        const qint32 cell = sheet.addText(value);
+        if (cell >= 0) {
+            if (!rowBegun) {
+                sheet.beginRow(row);
+                rowBegun = true;
+            }
+            sheet.addCell(column, cell);
+        }
+        ++column;
+    };
     while (i < n) {
-        atRecordStart = false;
         if (text[i] == u'"') {
             ++i;
             while (i < n) {
@@ -67,40 +86,38 @@ QList<QStringList> ParseCsv(QStringView text)
         }
         // An unquoted field, or what follows the closing quote of a malformed one, is kept as written.
         const qsizetype start = i;
-        while (i < n && text[i] != u',' && text[i] != u'\n' && text[i] != u'\r')
+        while (i < n && text[i] != delimiter && text[i] != u'\n' && text[i] != u'\r')
             ++i;
         if (field.isEmpty()) {
-            row.append(text.sliced(start, i - start).toString());
+            addField(text.sliced(start, i - start));
         } else {
             field += text.sliced(start, i - start);
-            row.append(std::exchange(field, QString()));
+            addField(field);
+            field.clear();
         }
         if (i >= n)
             break;
-        if (text[i] == u',') {
+        if (text[i] == delimiter) {
             ++i;
-            if (i == n)
-                row.append(QString());
             continue;
         }
         if (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n')
             ++i;
         ++i;
-        rows.append(std::exchange(row, QStringList()));
-        atRecordStart = true;
+        ++row;
+        column = 1;
+        rowBegun = false;
     }
-    if (!atRecordStart || !row.isEmpty())
-        rows.append(row);
-    return rows;
 }
 
-/// A comma-separated file as a workbook of one sheet named after the file.
+/// A comma- or tab-separated file as a workbook of one sheet named after the file.
 class CsvWorkbook : public WorkbookSource
 {
 public:
-    explicit CsvWorkbook(const QString& path)
+    CsvWorkbook(const QString& path, QChar delimiter)
         : m_path(path)
         , m_name(QFileInfo(path).completeBaseName())
+        , m_delimiter(delimiter)
     {
     }
 
@@ -114,21 +131,36 @@ public:
         QFile file(m_path);
         if (!file.open(QIODevice::ReadOnly))
             throw WorkbookError(QStringLiteral("%1: cannot be read (%2)").arg(m_path, file.errorString()));
-        const QByteArray bytes = file.readAll();
-        return Worksheet(m_name, ParseCsv(DecodeCsv(bytes)));
+        SheetBuilder sheet(m_path, m_name);
+        ParseCsv(DecodeTextFile(ReadTextFile(file, m_path)), m_delimiter, sheet);
+        return sheet.finish();
     }
 
 private:
     QString m_path;
     QString m_name;
+    QChar m_delimiter;
 };
 
 } // namespace
 
-std::unique_ptr<WorkbookSource> OpenCsvWorkbook(const QString& path)
+QByteArray ReadTextFile(QFile& file, const QString& path)
+{
+    if (file.size() > kLargestTextWorkbook)
+        throw WorkbookError(
+            QStringLiteral("%1: the file is larger than %2 MB, more than a sheet of text holds")
+                .arg(path)
+                .arg(kLargestTextWorkbook >> 20));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw WorkbookError(QStringLiteral("%1: cannot be read (%2)").arg(path, file.errorString()));
+    return bytes;
+}
+
+std::unique_ptr<WorkbookSource> OpenCsvWorkbook(const QString& path, QChar delimiter)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw WorkbookError(QStringLiteral("%1: cannot be read (%2)").arg(path, file.errorString()));
-    return std::make_unique<CsvWorkbook>(path);
+    return std::make_unique<CsvWorkbook>(path, delimiter);
 }

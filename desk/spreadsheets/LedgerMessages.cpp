@@ -86,7 +86,7 @@ SpreadsheetReading LedgerMessages::read(const Worksheet& sheet, const LedgerChoi
                                                        {QStringLiteral("AMT"), amountWords}});
         if (text.size() > kLongestSheetText) {
             reading.warnings << CutTextWarning(client->mobile, code);
-            text.truncate(kLongestSheetText);
+            text = CutAtWholeCharacters(text, kLongestSheetText);
         }
         reading.messages.append({client->mobile, text});
     }

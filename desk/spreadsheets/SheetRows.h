@@ -14,12 +14,14 @@ class Store;
 /// The longest text the spreadsheet screens send as one message.
 inline constexpr qsizetype kLongestSheetText = 159;
 
-/// True when the cell's text as a whole is a number, grouping commas allowed: "1,234.50" and " -12 "
-/// are, "Total", "12 kg" and an empty cell are not.
+/// True when the cell's text as a whole is a number as a sheet shows one, grouping commas, a currency
+/// sign or name and accounting parentheses allowed: "1,234.50", " -12 ", "₹ 1,234.50" and
+/// "(1,234.50)" are, "Total", "12 kg" and an empty cell are not.
 bool ReadsAsNumber(const QString& cell);
 
 /// An amount or quantity cell as the screens list and send it: cleaned as a mobile number is, its
-/// leading number in its shortest decimal form ("1,234.50" gives "1234.5", "-1,234.00" gives "-1234").
+/// leading number in its shortest decimal form ("1,234.50" gives "1234.5", "-1,234.00" gives "-1234",
+/// "₹ 1,234.50" gives "1234.5", "(1,234.50)" gives "-1234.5").
 QString CleanedNumber(const QString& cell);
 
 /// A code cell as the ledger and stock screens look it up: trimmed, no-break spaces and every blank
@@ -30,6 +32,9 @@ QString CleanedCode(const QString& cell);
 /// value put in is never scanned again. Where two placeholders start at one place, the earlier in the
 /// list wins.
 QString FillPlaceholders(const QString& text, const QList<std::pair<QString, QString>>& values);
+
+/// The text cut to at most length UTF-16 units, never between the two halves of one character.
+QString CutAtWholeCharacters(const QString& text, qsizetype length);
 
 /// The warning shown when a text is cut to its first 159 characters.
 QString CutTextWarning(const QString& mobile, const QString& code);

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QThread>
 #include <QVBoxLayout>
 
 namespace {
@@ -52,6 +53,7 @@ SpreadsheetScreen::SpreadsheetScreen(const QString& name, const QString& caption
                                      QWidget* parent)
     : QWidget(parent)
     , m_prompter(prompter)
+    , m_caption(caption)
 {
     setObjectName(name);
     setWindowTitle(caption);
@@ -86,7 +88,8 @@ SpreadsheetScreen::~SpreadsheetScreen() = default;
 
 void SpreadsheetScreen::closeEvent(QCloseEvent* event)
 {
-    // A reading lets window events run; the screen must outlive it.
+    // A reading lets window events run, and a loading sheet is shown once it has come: the screen must
+    // outlive both.
     if (m_busy)
         event->ignore();
     else
@@ -134,68 +137,83 @@ void SpreadsheetScreen::browse()
     const QString path = chooseFile(Workbook::fileFilter());
     if (path.isEmpty())
         return;
-    if (loadSheet([&path] { return Workbook::open(path).sheet(0); }))
-        txtflname->setText(path);
+    loadSheet([path] { return Workbook::open(path).sheet(0); },
+              [this, path](bool loaded) {
+                  if (loaded)
+                      txtflname->setText(path);
+              });
 }
 
-bool SpreadsheetScreen::loadSheet(const std::function<Worksheet()>& load)
+void SpreadsheetScreen::loadSheet(std::function<Worksheet()> load, std::function<void(bool loaded)> then)
 {
     // The reading under way holds the sheet.
     if (m_busy)
-        return false;
+        return;
     m_sheet = {};
     m_sheetLoaded = false;
-    m_preview.clear();
     m_marked.clear();
     vsexcel->clearRows();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QString failure;
-    try {
-        m_sheet = load();
-        m_sheetLoaded = true;
-    } catch (const WorkbookError& error) {
-        // Other than a file held open, a sheet missing or a formula without its value says what it is.
-        failure = error.kind() == WorkbookError::Kind::Unreadable ? kFileIsOpen : error.message();
-    }
-    QApplication::restoreOverrideCursor();
-    if (!m_sheetLoaded) {
-        cmdStartParsing->setEnabled(false);
-        m_prompter.message({failure, QString(), PromptMessage::Icon::None, PromptMessage::Buttons::Ok});
-        return false;
-    }
+    setBusy(true);
+    setCursor(Qt::BusyCursor);
 
-    // The grid's fixed header row and column: column letters above, row numbers beside.
+    // A big workbook takes its time: it is read on a thread of its own while the window goes on. The
+    // loader touches nothing of the screen, which may even be gone when it ends.
+    struct Loaded
+    {
+        std::optional<Worksheet> sheet;
+        QString failure;
+    };
+    auto loaded = std::make_shared<Loaded>();
+    QThread* thread = QThread::create([load = std::move(load), loaded] {
+        try {
+            loaded->sheet = load();
+        } catch (const WorkbookError& error) {
+            // Other than a file held open, a sheet missing or a formula without its value says what it is.
+            loaded->failure = error.kind() == WorkbookError::Kind::Unreadable ? kFileIsOpen : error.message();
+        } catch (const std::bad_alloc&) {
+            loaded->failure = QStringLiteral("The sheet is too large to read in the memory there is.");
+        }
+    });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    connect(thread, &QThread::finished, this, [this, loaded, then = std::move(then)] {
+        unsetCursor();
+        setBusy(false);
+        if (loaded->sheet) {
+            m_sheet = std::move(*loaded->sheet);
+            m_sheetLoaded = true;
+            showPreview();
+        } else {
+            cmdStartParsing->setEnabled(false);
+            m_prompter.message(
+                {loaded->failure, QString(), PromptMessage::Icon::None, PromptMessage::Buttons::Ok});
+        }
+        if (then)
+            then(m_sheetLoaded);
+    });
+    thread->start();
+}
+
+void SpreadsheetScreen::showPreview()
+{
+    // The grid's fixed header row and column: column letters above, row numbers beside. Its cells are
+    // read from the sheet as they are shown, so that a sheet of a million rows costs the grid nothing.
     QString format = QString(8, u' ');
     for (int column = 1; column <= m_sheet.columnCount(); ++column)
         format += QStringLiteral("| %1    ").arg(columnLetters(column));
-    m_preview.reserve(m_sheet.rowCount());
-    int number = 0;
-    for (const QStringList& cells : m_sheet.rows()) {
-        QStringList row;
-        row.reserve(cells.size() + 1);
-        row << QString::number(++number);
-        row += cells;
-        m_preview.append(std::move(row));
-    }
     vsexcel->setFormat(format);
-    vsexcel->setRows(m_preview);
+    vsexcel->setSource(m_sheet.rowCount(), m_sheet.columnCount() + 1, [this](int row, int column) {
+        if (column > 0)
+            return m_sheet.cell(row + 1, column);
+        return m_marked.contains(row + 1) ? QStringLiteral("Notfound") : QString::number(row + 1);
+    });
     cmdStartParsing->setEnabled(true);
-    return true;
 }
 
 void SpreadsheetScreen::markNotFound(const QList<int>& sheetRows)
 {
     // Marks of an earlier reading go: each reading marks the rows it found wanting.
-    for (int sheetRow : std::as_const(m_marked))
-        m_preview[sheetRow - 1][0] = QString::number(sheetRow);
-    m_marked.clear();
-    for (int sheetRow : sheetRows) {
-        if (sheetRow >= 1 && sheetRow <= m_preview.size()) {
-            m_preview[sheetRow - 1][0] = QStringLiteral("Notfound");
-            m_marked.append(sheetRow);
-        }
-    }
-    vsexcel->setRows(m_preview);
+    m_marked = QSet<int>(sheetRows.cbegin(), sheetRows.cend());
+    vsexcel->sourceChanged();
 }
 
 void SpreadsheetScreen::startReading()
@@ -248,7 +266,7 @@ void SpreadsheetScreen::sendMessageGrid()
     const QString codePageLoss = DescribeCodePageLoss(m_messages);
     if (!codePageLoss.isEmpty())
         m_prompter.message(
-            {codePageLoss, windowTitle(), PromptMessage::Icon::Warning, PromptMessage::Buttons::Ok});
+            {codePageLoss, m_caption, PromptMessage::Icon::Warning, PromptMessage::Buttons::Ok});
     try {
         sendMessages(m_messages);
     } catch (const QueueWriteError& error) {
@@ -275,5 +293,5 @@ void SpreadsheetScreen::setBusy(bool busy)
 
 void SpreadsheetScreen::reportError(const QString& message)
 {
-    m_prompter.message({message, windowTitle(), PromptMessage::Icon::Critical, PromptMessage::Buttons::Ok});
+    m_prompter.message({message, m_caption, PromptMessage::Icon::Critical, PromptMessage::Buttons::Ok});
 }

@@ -3,6 +3,7 @@
 #include "SpreadsheetMessages.h"
 #include "Workbook.h"
 
+#include <QSet>
 #include <QWidget>
 
 #include <functional>
@@ -24,7 +25,8 @@ class SpreadsheetScreen : public QWidget
 public:
     ~SpreadsheetScreen() override;
 
-    /// True while a reading runs; it lets window events run, and the file's controls wait for it.
+    /// True while a sheet is loading or a reading runs; the window goes on, and the file's controls
+    /// wait for it.
     bool isBusy() const { return m_busy; }
 
 protected:
@@ -47,9 +49,11 @@ protected:
 
     /// The open-file dialog; empty when cancelled.
     QString chooseFile(const QString& filter);
-    /// Shows the sheet that load gives in the preview and enables "Start Reading"; when load fails,
-    /// says why, empties the preview and disables "Start Reading". Returns whether it loaded.
-    bool loadSheet(const std::function<Worksheet()>& load);
+    /// Loads the sheet that load gives on a thread of its own (load must not touch the screen), then
+    /// shows it in the preview and enables "Start Reading"; when load fails, says why and leaves the
+    /// preview empty and "Start Reading" disabled. then runs last, on the window's thread, with
+    /// whether it loaded. Nothing happens while the screen is busy.
+    void loadSheet(std::function<Worksheet()> load, std::function<void(bool loaded)> then = {});
     /// Writes "Notfound" over the row number of these sheet rows (counted from 1) of the preview.
     void markNotFound(const QList<int>& sheetRows);
     /// Lays the screen out as the ledger screen: the file, the boxes of options (if any), the prefix
@@ -59,6 +63,8 @@ protected:
     void setMessageFormat(const QString& format);
 
     Prompter& m_prompter;
+    /// The screen's caption, which its message boxes carry; its window title may say more.
+    QString m_caption;
 
     QLineEdit* txtflname;
     QPushButton* cmdBrowse;
@@ -74,13 +80,12 @@ private:
     void sendMessageGrid();
     void setBusy(bool busy);
     void reportError(const QString& message);
+    void showPreview();
 
     Worksheet m_sheet;
     bool m_sheetLoaded = false;
-    /// The preview's rows: the row number (or "Notfound") and the sheet's cells.
-    QList<QStringList> m_preview;
     /// The sheet rows whose number the preview shows as "Notfound".
-    QList<int> m_marked;
+    QSet<int> m_marked;
     /// What the message grid holds.
     QList<QueueGridRow> m_messages;
     bool m_busy = false;

@@ -44,11 +44,9 @@ SpreadsheetReading StockMessages::read(const Worksheet& sheet, const QString& pr
     // no text goes out with its heading alone.
     const QString head = prefix.trimmed() + u' ';
     const QList<QStringList>& lines = reading.rawData;
-    const auto finish = [&](QueueGridRow row, QString text, const QString& code) {
-        if (text.size() > kLongestSheetText) {
-            reading.warnings << CutTextWarning(row.mobileNo, code);
-            text.truncate(kLongestSheetText);
-        }
+    // A piece too long to share a text goes whole into one of its own, never cut: its quantity is what
+    // the client reads it for.
+    const auto finish = [&](QueueGridRow row, const QString& text) {
         row.message = text;
         reading.messages.append(row);
     };
@@ -68,14 +66,14 @@ SpreadsheetReading StockMessages::read(const Worksheet& sheet, const QString& pr
             const QStringList& line = lines.at(i);
             const QString piece = line.at(Item) + u' ' + line.at(Quantity) + u',';
             if (holdsItem && text.size() + piece.size() >= kLongestSheetText) {
-                finish(message, text, code);
+                finish(message, text);
                 message = {line.at(Phone), QString()};
                 text = heading;
             }
             text += piece;
             holdsItem = true;
         }
-        finish(message, text, code);
+        finish(message, text);
     }
     return reading;
 }

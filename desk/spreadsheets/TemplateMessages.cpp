@@ -46,7 +46,7 @@ SpreadsheetReading TemplateMessages::read(const Worksheet& sheet, const QString&
         for (int placeholder = 1; placeholder <= 9; ++placeholder)
             values[placeholder - 1].second = sheet.cell(row, placeholder).trimmed();
         QString text = FillPlaceholders(templateText, values);
-        text.truncate(kLongestSheetText);
+        text = CutAtWholeCharacters(text, kLongestSheetText);
         reading.messages.append({client->mobile, text});
     }
     return reading;

@@ -5,33 +5,15 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
-
-Worksheet::Worksheet(QString name, QList<QStringList> rows)
-    : m_name(std::move(name))
-    , m_rows(std::move(rows))
-{
-    for (QStringList& row : m_rows) {
-        while (!row.isEmpty() && row.last().isEmpty())
-            row.removeLast();
-        m_columns = std::max(m_columns, int(row.size()));
-    }
-    while (!m_rows.isEmpty() && m_rows.last().isEmpty())
-        m_rows.removeLast();
-}
-
-QString Worksheet::cell(int row, int column) const
-{
-    if (row < 1 || row > m_rows.size())
-        return {};
-    return m_rows[row - 1].value(column - 1);
-}
 
 namespace {
 
 /// The workbook's own reader, falling back once to a LibreOffice conversion of the file for a sheet
-/// holding a formula whose value the reader cannot give.
+/// holding a formula whose value the reader cannot give. A number format the readers do not show is
+/// refused as it is: a converted copy keeps the same format.
 class ConvertingSource : public WorkbookSource
 {
 public:
@@ -56,9 +38,9 @@ public:
             }
             if (!m_converted)
                 throw;
-            Worksheet converted = m_converted->sheet(index);
+            const Worksheet converted = m_converted->sheet(index);
             // The copy names its sheets as the original does; keep the original's name all the same.
-            return Worksheet(m_source->sheetNames().value(index, converted.name()), converted.rows());
+            return converted.renamed(m_source->sheetNames().value(index, converted.name()));
         }
     }
 
@@ -69,7 +51,7 @@ private:
     mutable bool m_conversionTried = false;
 };
 
-enum class Format { Xlsx, Ods, Xls, Csv, None };
+enum class Format { Xlsx, Ods, Xls, Csv, Tsv, Html, XmlSpreadsheet, None };
 
 /// The first bytes of a zip entry (a blank for an empty one); nothing when there is no such entry.
 QByteArray ZipEntry(ZipArchive& zip, const QString& name, qint64 limit)
@@ -106,11 +88,65 @@ Format ZipFormat(const QString& path)
     return Format::None;
 }
 
+/// Text, in UTF-8 or a single-byte code page: no control character but tab, line breaks, form feed
+/// and the end-of-file mark some programs still write.
 bool LooksLikeText(const QByteArray& head)
 {
-    return !head.contains('\0');
+    return std::none_of(head.cbegin(), head.cend(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != '\f' && byte != 0x1A;
+    });
 }
 
+/// What a file that is not a workbook is, for the reason it is refused; empty when it cannot tell.
+QString KindOfFile(const QByteArray& head)
+{
+    static const QList<std::pair<QByteArray, QString>> signatures = {
+        {"%PDF", QStringLiteral("a PDF document")},
+        {"\x89PNG", QStringLiteral("a PNG image")},
+        {"\xFF\xD8\xFF", QStringLiteral("a JPEG image")},
+        {"GIF8", QStringLiteral("a GIF image")},
+        {"{\\rtf", QStringLiteral("an RTF document")},
+        {"\x1F\x8B", QStringLiteral("a gzip archive")},
+        {"Rar!", QStringLiteral("a RAR archive")},
+        {"7z\xBC\xAF", QStringLiteral("a 7-Zip archive")},
+        {"PK\x03\x04", QStringLiteral("a zip archive that holds no workbook")},
+        {"\xD0\xCF\x11\xE0", QStringLiteral("an Office document that holds no workbook")},
+    };
+    for (const auto& [signature, kind] : signatures) {
+        if (head.startsWith(signature))
+            return kind;
+    }
+    return {};
+}
+
+/// The start of a text file as UTF-8 when it is UTF-16 with a byte-order mark (Excel's "Unicode
+/// text"), else as it is.
+QByteArray TextHead(const QByteArray& head)
+{
+    if (!head.startsWith("\xFF\xFE") && !head.startsWith("\xFE\xFF"))
+        return head;
+    return DecodeTextFile(head.left(head.size() & ~qsizetype(1))).toUtf8();
+}
+
+/// The kind of a text file: an HTML page, an Excel 2003 XML spreadsheet, tab-separated text (a tab in
+/// its first line), or comma-separated text; the name decides for a ".csv" file.
+Format TextFormat(const QString& path, const QByteArray& head)
+{
+    if (path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        return Format::Csv;
+    const QByteArray start = head.left(1024).trimmed().toLower();
+    const QByteArray lower = head.toLower();
+    if (start.startsWith("<?xml") && lower.contains("urn:schemas-microsoft-com:office:spreadsheet"))
+        return Format::XmlSpreadsheet;
+    if (start.startsWith("<") &&
+        (lower.contains("<html") || lower.contains("<table") || lower.contains("<!doctype html")))
+        return Format::Html;
+    const qsizetype lineEnd = head.indexOf('\n');
+    if (head.left(lineEnd < 0 ? head.size() : lineEnd).contains('\t'))
+        return Format::Tsv;
+    return Format::Csv;
+}
 } // namespace
 
 Workbook::Workbook(QString path, std::unique_ptr<WorkbookSource> source)
@@ -134,17 +170,23 @@ Workbook Workbook::open(const QString& path)
     file.close();
 
     const QString notWorkbook = QStringLiteral("%1: not a workbook (.xls, .xlsx, .ods or .csv)").arg(path);
+    const auto notWorkbookBut = [&path, &head](const QString& kind) {
+        return WorkbookError(QStringLiteral("%1: %2, not a workbook (.xls, .xlsx, .ods or .csv)")
+                                 .arg(path, kind.isEmpty() ? KindOfFile(head) : kind));
+    };
     Format format = Format::None;
     if (head.startsWith("PK\x03\x04")) {
         format = ZipFormat(path);
         if (format == Format::None)
-            throw WorkbookError(notWorkbook);
+            throw notWorkbookBut({});
     } else if (head.startsWith("\xD0\xCF\x11\xE0")) {
         format = Format::Xls;
-    } else if (path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) || LooksLikeText(head)) {
-        format = Format::Csv;
+    } else if (!KindOfFile(head).isEmpty()) {
+        throw notWorkbookBut({});
+    } else if (const QByteArray text = TextHead(head); LooksLikeText(text)) {
+        format = TextFormat(path, text);
     } else {
-        throw WorkbookError(notWorkbook);
+        throw notWorkbookBut(QStringLiteral("binary data of no kind read here"));
     }
 
     std::unique_ptr<WorkbookSource> source;
@@ -160,6 +202,16 @@ Workbook Workbook::open(const QString& path)
         break;
     case Format::Csv:
         return Workbook(path, OpenCsvWorkbook(path));
+    case Format::Tsv:
+        return Workbook(path, OpenCsvWorkbook(path, u'\t'));
+    case Format::Html:
+        return Workbook(path, OpenHtmlWorkbook(path));
+    case Format::XmlSpreadsheet:
+        // Excel 2003's XML spreadsheet, which some back offices export under the name ".xls".
+        if (std::unique_ptr<WorkbookSource> converted = OpenConvertedWorkbook(path))
+            return Workbook(path, std::move(converted));
+        throw notWorkbookBut(QStringLiteral("an Excel 2003 XML spreadsheet, which only LibreOffice (not "
+                                            "installed) reads"));
     case Format::None:
         throw WorkbookError(notWorkbook);
     }
@@ -181,7 +233,12 @@ Worksheet Workbook::sheet(int index) const
 
 Worksheet Workbook::sheet(const QString& name) const
 {
-    const qsizetype index = m_source->sheetNames().indexOf(name);
+    const QStringList names = m_source->sheetNames();
+    qsizetype index = names.indexOf(name);
+    // A name typed in another letter case finds its sheet when no sheet has the exact name.
+    if (index < 0)
+        index = names.indexOf(QRegularExpression(QStringLiteral("^%1$").arg(QRegularExpression::escape(name)),
+                                                 QRegularExpression::CaseInsensitiveOption));
     if (index < 0)
         throw WorkbookError(QStringLiteral("%1: no sheet named %2").arg(m_path, name),
                             WorkbookError::Kind::NoSuchSheet);
@@ -190,5 +247,14 @@ Worksheet Workbook::sheet(const QString& name) const
 
 QString Workbook::fileFilter()
 {
-    return QStringLiteral("Workbooks (*.xls *.XLS *.xlsx *.XLSX *.ods *.csv);;All files (*)");
+    // File names are case-sensitive here: each extension in any letter case ("LEDGER.CSV", "x.Xlsx").
+    QStringList patterns;
+    for (const QString& extension :
+         {QStringLiteral("xls"), QStringLiteral("xlsx"), QStringLiteral("ods"), QStringLiteral("csv")}) {
+        QString pattern = QStringLiteral("*.");
+        for (const QChar c : extension)
+            pattern += u'[' + c + c.toUpper() + u']';
+        patterns << pattern;
+    }
+    return QStringLiteral("Workbooks (%1);;All files (*)").arg(patterns.join(u' '));
 }

@@ -2,6 +2,9 @@
 
 #include "Workbook.h"
 
+#include <QByteArrayView>
+#include <QFile>
+
 #include <memory>
 
 /// One workbook format's reader behind Workbook. Internal to the workbook readers.
@@ -17,7 +20,10 @@ public:
 /// The readers of each format; each throws WorkbookError naming the file when it cannot open it.
 std::unique_ptr<WorkbookSource> OpenXlsxWorkbook(const QString& path);
 std::unique_ptr<WorkbookSource> OpenOdsWorkbook(const QString& path);
-std::unique_ptr<WorkbookSource> OpenCsvWorkbook(const QString& path);
+/// Comma-separated text, or tab-separated with delimiter '\t'.
+std::unique_ptr<WorkbookSource> OpenCsvWorkbook(const QString& path, QChar delimiter = u',');
+/// The rows and cells of the tables of an HTML page, as back offices export them under the name ".xls".
+std::unique_ptr<WorkbookSource> OpenHtmlWorkbook(const QString& path);
 std::unique_ptr<WorkbookSource> OpenXlsWorkbook(const QString& path);
 
 /// Converts the workbook to ".xlsx" through LibreOffice (`soffice --headless --convert-to xlsx`) into
@@ -26,3 +32,12 @@ std::unique_ptr<WorkbookSource> OpenXlsWorkbook(const QString& path);
 std::unique_ptr<WorkbookSource> OpenConvertedWorkbook(const QString& path);
 /// True when `soffice` can be run. KELVRA_SOFFICE names another program (an empty value: none).
 bool CanConvertWorkbooks();
+
+/// The largest text workbook read (CSV, tab-separated, HTML): a million rows of ordinary width fit.
+inline constexpr qint64 kLargestTextWorkbook = qint64(256) << 20;
+/// The whole of an open text file; throws WorkbookError when it is larger than kLargestTextWorkbook or
+/// cannot be read.
+QByteArray ReadTextFile(QFile& file, const QString& path);
+/// UTF-16 after its byte-order mark; else UTF-8 (a byte-order mark dropped) when the bytes are valid
+/// UTF-8, windows-1252 otherwise.
+QString DecodeTextFile(QByteArrayView bytes);

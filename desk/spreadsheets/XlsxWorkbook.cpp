@@ -1,18 +1,18 @@
 #include "WorkbookSource.h"
 
-#include "CellText.h"
+#include "NumberFormat.h"
+#include "SheetBuilder.h"
 #include "ZipArchive.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QHash>
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <charconv>
 
 namespace {
-
-constexpr int MaxRows = 1 << 20;
-constexpr int MaxColumns = 1 << 14;
 
 /// Decodes the _xHHHH_ escapes with which Office writes characters XML cannot hold.
 QString DecodeEscapes(QString text)
@@ -37,7 +37,8 @@ QString DecodeEscapes(QString text)
 }
 
 /// The text of a string item (<si>, <is>): its <t>, or its rich-text runs joined; phonetic guides
-/// (<rPh>) are not part of the text. The reader stands on the item's start and ends on its end.
+/// (<rPh>) are not part of the text. The reader stands on the item's start and ends on its end. Runs
+/// beyond kCellText characters together leave it cut there, for the caller to refuse.
 QString ReadStringItem(QXmlStreamReader& xml)
 {
     QString text;
@@ -46,9 +47,9 @@ QString ReadStringItem(QXmlStreamReader& xml)
         const QXmlStreamReader::TokenType token = xml.readNext();
         if (token == QXmlStreamReader::StartElement) {
             const QStringView name = xml.name();
-            if (name == u"t")
+            if (name == u"t" && text.size() <= kCellText)
                 text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
-            else if (name == u"rPh")
+            else if (name == u"rPh" || name == u"t")
                 xml.skipCurrentElement();
             else
                 ++depth;
@@ -84,13 +85,37 @@ bool IsShortestDecimal(QStringView text)
         return false;
     if (point >= 0 && (point == text.size() - 1 || text.back() == u'0'))
         return false;
+    // General shows numbers below 10^-4 in scientific notation when they take many digits.
+    if (text.sliced(start).startsWith(u"0.000"))
+        return false;
     return text != u"-0";
 }
 
-/// A column's number from a cell reference ("C12" gives 3); 0 when it starts with no letter.
-int ColumnOfReference(QStringView reference)
+/// The number of a cell's value: plain decimal text, perhaps with an exponent.
+std::optional<double> NumberOf(QStringView text)
 {
-    int column = 0;
+    char buffer[64];
+    if (text.isEmpty() || text.size() >= qsizetype(sizeof buffer))
+        return std::nullopt;
+    qsizetype n = 0;
+    for (const QChar c : text) {
+        if (c.unicode() > 127)
+            return std::nullopt;
+        buffer[n++] = char(c.unicode());
+    }
+    const char* begin = buffer + (buffer[0] == '+' ? 1 : 0);
+    double value = 0;
+    const auto result = std::from_chars(begin, buffer + n, value);
+    if (result.ec != std::errc() || result.ptr != buffer + n)
+        return std::nullopt;
+    return value;
+}
+
+/// A column's number from a cell reference ("C12" gives 3); 0 when it starts with no letter. Past the
+/// largest sheet it stops counting, so that the sheet is refused rather than the number overflow.
+qint64 ColumnOfReference(QStringView reference)
+{
+    qint64 column = 0;
     for (const QChar c : reference) {
         const char16_t u = c.unicode();
         if (u >= u'A' && u <= u'Z')
@@ -99,17 +124,17 @@ int ColumnOfReference(QStringView reference)
             column = column * 26 + (u - u'a' + 1);
         else
             break;
-        if (column > MaxColumns)
-            return 0;
+        if (column > kSheetColumns)
+            return kSheetColumns + 1;
     }
     return column;
 }
 
-QString ColumnLetters(int column)
+QString ColumnLetters(qint64 column)
 {
     QString letters;
     while (column > 0) {
-        letters.prepend(QChar(u'A' + (column - 1) % 26));
+        letters.prepend(QChar(char16_t(u'A' + (column - 1) % 26)));
         column = (column - 1) / 26;
     }
     return letters;
@@ -137,6 +162,17 @@ QString FolderOf(const QString& entry)
     const qsizetype slash = entry.lastIndexOf(u'/');
     return slash < 0 ? QString() : entry.first(slash);
 }
+
+/// What a cell holds as read: a shared string by its number, or a text of its own.
+struct CellValue
+{
+    QString text;
+    qint32 shared = -1;
+    /// A number to show in the cell's format, or a date ("d" cells) as a serial day.
+    std::optional<double> number;
+    /// A text a text section of the cell's format shows (not an error value or a truth value).
+    bool isText = false;
+};
 
 /// An Office Open XML workbook read straight from its zip entries, one sheet at a time.
 class XlsxWorkbook : public WorkbookSource
@@ -173,7 +209,7 @@ private:
     }
 
     /// Opens an entry for streaming; nothing when the zip does not hold it.
-    std::unique_ptr<QIODevice> openEntry(const QString& entry, bool required = true) const
+    std::unique_ptr<ZipEntryReader> openEntry(const QString& entry, bool required = true) const
     {
         if (!m_zip.locate(entry, Qt::CaseInsensitive)) {
             if (required)
@@ -186,8 +222,12 @@ private:
         return file;
     }
 
-    void checkXml(const QXmlStreamReader& xml, const QString& entry) const
+    void checkXml(const QXmlStreamReader& xml, const QString& entry, const ZipEntryReader& file) const
     {
+        if (!file.overflow().isEmpty())
+            throw WorkbookError(
+                QStringLiteral("%1: the workbook part %2 %3").arg(m_path, entry, file.overflow()),
+                WorkbookError::Kind::TooLarge);
         if (xml.hasError())
             throw unreadable(
                 QStringLiteral("the workbook part %1 is damaged (%2)").arg(entry, xml.errorString()));
@@ -219,7 +259,7 @@ private:
                 byType->insert(type.sliced(type.lastIndexOf(u'/') + 1).toString(), target);
             }
         }
-        checkXml(xml, entry);
+        checkXml(xml, entry, *file);
     }
 
     void readWorkbook()
@@ -252,17 +292,20 @@ private:
                 m_sheetEntries.append(targets.value(id));
             }
         }
-        checkXml(xml, m_workbookPart);
+        checkXml(xml, m_workbookPart, *file);
     }
 
+    /// The number format of every cell format (cellXfs): a custom code of numFmts, else a built-in id.
     void readStyles() const
     {
+        m_formats = {NumberFormat()};
         const QString entry =
             m_workbookTypes.value(QStringLiteral("styles"), QStringLiteral("xl/styles.xml"));
         auto file = openEntry(entry, false);
         if (!file)
             return;
         QHash<int, QString> codes;
+        QHash<QString, qint32> formatOfCode;
         QXmlStreamReader xml(file.get());
         bool inCellFormats = false;
         while (!xml.atEnd()) {
@@ -280,10 +323,19 @@ private:
                 inCellFormats = true;
             } else if (name == u"xf" && inCellFormats) {
                 const int id = xml.attributes().value(QLatin1String("numFmtId")).toInt();
-                m_dateStyles.append(IsDateFormat(id, codes.value(id)));
+                // An id that is neither custom nor built in is shown as General, as LibreOffice does.
+                QString code = codes.value(id, BuiltInNumberFormat(id));
+                if (code.isEmpty())
+                    code = QStringLiteral("General");
+                auto found = formatOfCode.constFind(code);
+                if (found == formatOfCode.constEnd()) {
+                    found = formatOfCode.insert(code, qint32(m_formats.size()));
+                    m_formats.append(NumberFormat(code));
+                }
+                m_cellFormats.append(*found);
             }
         }
-        checkXml(xml, entry);
+        checkXml(xml, entry, *file);
     }
 
     void readSharedStrings() const
@@ -293,17 +345,29 @@ private:
         auto file = openEntry(entry, false);
         if (!file)
             return;
+        const QString where = QStringLiteral("%1: the workbook part %2").arg(m_path, entry);
         QXmlStreamReader xml(file.get());
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
-            if (xml.name() == u"si")
-                m_sharedStrings.append(ReadStringItem(xml));
-            else if (xml.name() == u"sst")
-                m_sharedStrings.reserve(
-                    std::min(xml.attributes().value(QLatin1String("uniqueCount")).toInt(), MaxRows));
+            if (xml.name() == u"si") {
+                if (m_sharedStrings.size() >= kSheetCells)
+                    throw WorkbookError(
+                        QStringLiteral("%1 holds more than %2 strings").arg(where).arg(kSheetCells),
+                        WorkbookError::Kind::TooLarge);
+                m_sharedStrings.add(ReadStringItem(xml), where);
+            } else if (xml.name() == u"sst") {
+                m_sharedStrings.reserve(std::min<qint64>(
+                    xml.attributes().value(QLatin1String("uniqueCount")).toLongLong(), kSheetRows));
+            }
         }
-        checkXml(xml, entry);
+        checkXml(xml, entry, *file);
+    }
+
+    const NumberFormat& formatOf(const QXmlStreamAttributes& attributes) const
+    {
+        const int style = attributes.value(QLatin1String("s")).toInt();
+        return style >= 0 && style < m_cellFormats.size() ? m_formats[m_cellFormats[style]] : m_formats[0];
     }
 
     Worksheet readSheet(int index) const
@@ -314,46 +378,88 @@ private:
                 QStringLiteral("the sheet %1 has no part in the workbook").arg(m_sheetNames[index]));
         auto file = openEntry(entry);
         QXmlStreamReader xml(file.get());
-        QList<QStringList> rows;
-        int rowNumber = 0;
-        int column = 0;
+        SheetBuilder sheet(m_path, m_sheetNames[index]);
+        // Each shared string becomes a text of the sheet once, when a cell first shows it.
+        QList<qint32> sharedTexts(m_sharedStrings.size(), -1);
+        qint64 rowNumber = 0;
+        qint64 column = 0;
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
             const QStringView name = xml.name();
             if (name == u"row") {
-                const int number = xml.attributes().value(QLatin1String("r")).toInt();
+                const qint64 number = xml.attributes().value(QLatin1String("r")).toLongLong();
                 rowNumber = number > 0 ? number : rowNumber + 1;
                 column = 0;
+                sheet.beginRow(rowNumber);
             } else if (name == u"c") {
                 const QXmlStreamAttributes attributes = xml.attributes();
-                const int referenced = ColumnOfReference(attributes.value(QLatin1String("r")));
+                const qint64 referenced = ColumnOfReference(attributes.value(QLatin1String("r")));
                 column = referenced > 0 ? referenced : column + 1;
-                QString text = readCell(xml, attributes, index, rowNumber, column);
-                // Beyond the largest sheet a spreadsheet program makes lies only a damaged reference.
-                if (text.isEmpty() || rowNumber < 1 || rowNumber > MaxRows || column > MaxColumns)
-                    continue;
-                if (rows.size() < rowNumber)
-                    rows.resize(rowNumber);
-                QStringList& row = rows[rowNumber - 1];
-                if (row.size() < column)
-                    row.resize(column);
-                row[column - 1] = std::move(text);
+                const NumberFormat& format = formatOf(attributes);
+                const CellValue value = readCell(xml, attributes, index, rowNumber, column);
+                qint32 text = -1;
+                if (value.shared >= 0) {
+                    if (format.changesText()) {
+                        text = sheet.addText(shownText(format, m_sharedStrings.at(value.shared).toString(),
+                                                       index, rowNumber, column));
+                    } else {
+                        qint32& known = sharedTexts[value.shared];
+                        if (known < 0)
+                            known = sheet.addText(m_sharedStrings.at(value.shared));
+                        text = known;
+                    }
+                } else if (value.number) {
+                    text = sheet.addText(shownNumber(format, *value.number, index, rowNumber, column));
+                } else if (value.isText && format.changesText()) {
+                    text = sheet.addText(shownText(format, value.text, index, rowNumber, column));
+                } else {
+                    text = sheet.addText(value.text);
+                }
+                sheet.addCell(column, text);
             } else if (name == u"sheetData") {
                 continue;
             } else if (name != u"worksheet") {
                 xml.skipCurrentElement();
             }
         }
-        checkXml(xml, entry);
-        return Worksheet(m_sheetNames[index], std::move(rows));
+        checkXml(xml, entry, *file);
+        return sheet.finish();
     }
 
-    /// The text of a <v> the reader stands on, a shared string looked up by its index as it is read,
-    /// without a text of its own; the reader ends on its end.
-    void readValue(QXmlStreamReader& xml, bool shared, QString& value) const
+    [[noreturn]] void formatNotRead(const NumberFormat& format, int sheet, qint64 row, qint64 column) const
     {
-        qint64 index = 0;
+        throw WorkbookError(
+            QStringLiteral("the sheet %1 of %2 shows the cell %3%4 in a number format that is not "
+                           "read (\"%5\"): give the cell another format and save the workbook again")
+                .arg(m_sheetNames[sheet], m_path, ColumnLetters(column))
+                .arg(row)
+                .arg(format.code()),
+            WorkbookError::Kind::FormatNotRead);
+    }
+
+    QString shownNumber(const NumberFormat& format, double number, int sheet, qint64 row, qint64 column) const
+    {
+        std::optional<QString> shown = format.number(number, m_date1904);
+        if (!shown)
+            formatNotRead(format, sheet, row, column);
+        return *shown;
+    }
+
+    QString shownText(const NumberFormat& format, const QString& text, int sheet, qint64 row,
+                      qint64 column) const
+    {
+        std::optional<QString> shown = format.text(text);
+        if (!shown)
+            formatNotRead(format, sheet, row, column);
+        return *shown;
+    }
+
+    /// The text of a <v> the reader stands on, or for a shared string its index (-1 for none), read
+    /// without a text of its own; the reader ends on its end.
+    void readValue(QXmlStreamReader& xml, bool shared, QString& value, qint32& index) const
+    {
+        qint64 number = 0;
         bool indexOk = true;
         while (!xml.atEnd()) {
             const QXmlStreamReader::TokenType token = xml.readNext();
@@ -365,26 +471,28 @@ private:
                 if (!shared) {
                     if (value.isEmpty())
                         value = xml.text().toString();
-                    else
+                    else if (value.size() <= kCellText)
                         value += xml.text();
                     continue;
                 }
                 for (const QChar c : xml.text()) {
-                    indexOk = indexOk && c.isDigit() && index < m_sharedStrings.size();
-                    index = index * 10 + c.digitValue();
+                    indexOk = indexOk && c.isDigit() && number < m_sharedStrings.size();
+                    if (indexOk)
+                        number = number * 10 + c.digitValue();
                 }
             }
         }
         if (shared)
-            value = indexOk && index < m_sharedStrings.size() ? m_sharedStrings[index] : QString();
+            index = indexOk && number < m_sharedStrings.size() ? qint32(number) : -1;
     }
 
-    /// The text of the cell the reader stands on; the reader ends on the cell's end.
-    QString readCell(QXmlStreamReader& xml, const QXmlStreamAttributes& attributes, int sheet, int row,
-                     int column) const
+    /// What the cell the reader stands on holds; the reader ends on the cell's end.
+    CellValue readCell(QXmlStreamReader& xml, const QXmlStreamAttributes& attributes, int sheet, qint64 row,
+                       qint64 column) const
     {
         const QStringView type = attributes.value(QLatin1String("t"));
         QString value;
+        qint32 shared = -1;
         bool hasValue = false;
         QString inlineText;
         bool formula = false;
@@ -397,7 +505,7 @@ private:
             const QStringView name = xml.name();
             if (name == u"v") {
                 hasValue = true;
-                readValue(xml, type == u"s", value);
+                readValue(xml, type == u"s", value, shared);
             } else if (name == u"is") {
                 inlineText = ReadStringItem(xml);
             } else {
@@ -405,8 +513,12 @@ private:
                 xml.skipCurrentElement();
             }
         }
-        if (type == u"inlineStr")
-            return inlineText;
+        CellValue cell;
+        if (type == u"inlineStr") {
+            cell.text = std::move(inlineText);
+            cell.isText = true;
+            return cell;
+        }
         if (!hasValue) {
             if (formula)
                 throw WorkbookError(
@@ -415,27 +527,49 @@ private:
                         .arg(m_sheetNames[sheet], m_path, ColumnLetters(column))
                         .arg(row),
                     WorkbookError::Kind::FormulaWithoutValue);
-            return {};
+            return cell;
         }
-        if (type == u"s")
-            return value;
-        if (type == u"str" || type == u"e")
-            return DecodeEscapes(std::move(value));
-        if (type == u"b")
-            return value == u"1" || value == u"true" ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+        if (type == u"s") {
+            cell.shared = shared;
+            return cell;
+        }
+        if (type == u"str") {
+            cell.text = DecodeEscapes(std::move(value));
+            cell.isText = true;
+            return cell;
+        }
+        if (type == u"e") {
+            cell.text = DecodeEscapes(std::move(value));
+            return cell;
+        }
+        if (type == u"b") {
+            cell.text = value == u"1" || value == u"true" ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+            return cell;
+        }
+        const NumberFormat& format = formatOf(attributes);
         if (type == u"d") {
-            const QDate date = QDate::fromString(value.left(10), Qt::ISODate);
-            return date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy")) : value;
+            // An ISO date and time, shown in the cell's format; in General as a date all the same.
+            const QDateTime when = QDateTime::fromString(value.left(19), Qt::ISODate);
+            const QDate date = when.isValid() ? when.date() : QDate::fromString(value.left(10), Qt::ISODate);
+            if (!date.isValid()) {
+                cell.text = std::move(value);
+            } else if (format.isGeneral()) {
+                cell.text = date.toString(QStringLiteral("dd/MM/yyyy"));
+            } else {
+                const double seconds = when.isValid() ? when.time().msecsSinceStartOfDay() / 1000.0 : 0;
+                cell.number = double(date.toJulianDay() - (m_date1904 ? 2416481 : 2415019)) + seconds / 86400;
+            }
+            return cell;
         }
-        const int style = attributes.value(QLatin1String("s")).toInt();
-        const bool date = style >= 0 && style < m_dateStyles.size() && m_dateStyles[style];
-        if (!date && IsShortestDecimal(value))
-            return value;
-        bool ok = false;
-        const double number = value.toDouble(&ok);
-        if (!ok)
-            return value;
-        return date ? SerialDateCellText(number, m_date1904) : NumberCellText(number);
+        // A number already in the shortest form General shows is taken as it stands.
+        if (format.isGeneral() && IsShortestDecimal(value)) {
+            cell.text = std::move(value);
+            return cell;
+        }
+        cell.number = NumberOf(value);
+        if (!cell.number)
+            cell.text = std::move(value);
+        return cell;
     }
 
     QString m_path;
@@ -446,8 +580,10 @@ private:
     QStringList m_sheetEntries;
     bool m_date1904 = false;
     mutable bool m_stylesRead = false;
-    mutable QList<bool> m_dateStyles;
-    mutable QStringList m_sharedStrings;
+    /// The distinct number formats (General first) and the one of each cell format.
+    mutable QList<NumberFormat> m_formats = {NumberFormat()};
+    mutable QList<qint32> m_cellFormats;
+    mutable TextPool m_sharedStrings;
 };
 
 } // namespace

@@ -7,41 +7,44 @@
 #include <algorithm>
 #include <climits>
 
-namespace {
-
-/// One open entry of a zip, read straight from minizip into the caller's buffer.
-class ZipEntryDevice : public QIODevice
+ZipEntryReader::ZipEntryReader(void* zip)
+    : m_zip(zip)
+    , m_start(unzGetCurrentFileZStreamPos64(zip))
 {
-public:
-    explicit ZipEntryDevice(unzFile zip)
-        : m_zip(zip)
-    {
+}
+
+ZipEntryReader::~ZipEntryReader()
+{
+    close();
+}
+
+void ZipEntryReader::close()
+{
+    if (isOpen())
+        unzCloseCurrentFile(m_zip);
+    QIODevice::close();
+}
+
+qint64 ZipEntryReader::readData(char* data, qint64 maxSize)
+{
+    if (!m_overflow.isEmpty())
+        return -1;
+    const int read = unzReadCurrentFile(m_zip, data, unsigned(std::min<qint64>(maxSize, INT_MAX)));
+    if (read < 0)
+        return -1;
+    m_inflated += read;
+    if (m_inflated > kZipEntryBytes) {
+        m_overflow = QStringLiteral("inflates beyond %1 MB").arg(kZipEntryBytes >> 20);
+        return -1;
     }
-    ~ZipEntryDevice() override { close(); }
-
-    bool isSequential() const override { return true; }
-
-    void close() override
-    {
-        if (isOpen())
-            unzCloseCurrentFile(m_zip);
-        QIODevice::close();
+    // What it has taken from the zip so far, in the blocks minizip reads.
+    const qint64 packed = qint64(unzGetCurrentFileZStreamPos64(m_zip) - m_start);
+    if (m_inflated > kZipRatioFrom && m_inflated > kZipEntryRatio * std::max<qint64>(packed, 1)) {
+        m_overflow = QStringLiteral("inflates to more than %1 times its packed size").arg(kZipEntryRatio);
+        return -1;
     }
-
-protected:
-    qint64 readData(char* data, qint64 maxSize) override
-    {
-        const int read = unzReadCurrentFile(m_zip, data, unsigned(std::min<qint64>(maxSize, INT_MAX)));
-        return read < 0 ? -1 : read;
-    }
-
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    unzFile m_zip;
-};
-
-} // namespace
+    return read;
+}
 
 ZipArchive::ZipArchive(const QString& path)
     : m_zip(unzOpen64(QFile::encodeName(path).constData()))
@@ -61,11 +64,11 @@ bool ZipArchive::locate(const QString& entry, Qt::CaseSensitivity sensitivity)
                                   sensitivity == Qt::CaseSensitive ? 1 : 2) == UNZ_OK;
 }
 
-std::unique_ptr<QIODevice> ZipArchive::openCurrent()
+std::unique_ptr<ZipEntryReader> ZipArchive::openCurrent()
 {
     if (!m_zip || unzOpenCurrentFile(m_zip) != UNZ_OK)
         return nullptr;
-    auto device = std::make_unique<ZipEntryDevice>(m_zip);
+    std::unique_ptr<ZipEntryReader> device(new ZipEntryReader(m_zip));
     // Unbuffered: the XML reader asks for blocks of its own, so a second copy would only cost time.
     device->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     return device;

@@ -65,7 +65,9 @@ frmAdvancedSMS::frmAdvancedSMS(DeskSession& session, Prompter& prompter, QWidget
     auto* top = new QHBoxLayout;
     top->addLayout(numbers, 2);
     top->addWidget(vsnos, 1);
+    auto* counterLabel = new QLabel(QStringLiteral("Characters left:"), this);
     auto* bottom = new QHBoxLayout;
+    bottom->addWidget(counterLabel);
     bottom->addWidget(lblmsglen);
     bottom->addStretch();
     bottom->addWidget(cmdSendNow);

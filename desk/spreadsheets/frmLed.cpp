@@ -42,6 +42,8 @@ frmLed::frmLed(DeskSession& session, Prompter& prompter, QWidget* parent)
     : SpreadsheetScreen(QStringLiteral("frmLed"), QStringLiteral("Ledger Data"), prompter, parent)
     , m_engine(session)
 {
+    // The ledger and the stock statement share their caption: the title tells which one this is.
+    setWindowTitle(QStringLiteral("Ledger Data - Ledger"));
     txtCodeCol = makeBox(this, "txtCodeCol", 4);
     txtAmtCol = makeBox(this, "txtAmtCol", 4);
     cmb_Sel = makeChoice(this, "cmb_Sel", {QStringLiteral("SELECT"), QStringLiteral("DESELECT")},

@@ -82,26 +82,30 @@ void frm_ExcelSMS_Formula::browse()
     txtflname->setText(path);
     cmbSheetName->clear();
     m_workbook.reset();
-    const bool loaded = loadSheet([this, &path] {
-        m_workbook.emplace(Workbook::open(path));
-        const QStringList names = m_workbook->sheetNames();
-        {
-            const QSignalBlocker quiet(cmbSheetName);
-            cmbSheetName->addItems(names);
-        }
-        return m_workbook->sheet(0);
-    });
-    // After a sheet that cannot be read, another sheet of the list may still be chosen.
-    if (loaded)
-        SSTab1->setCurrentWidget(vsexcel);
+    // Opened on the loading thread; the screen takes it, and its sheet names, once it has come.
+    auto opened = std::make_shared<std::shared_ptr<Workbook>>();
+    loadSheet(
+        [path, opened] {
+            *opened = std::make_shared<Workbook>(Workbook::open(path));
+            return (*opened)->sheet(0);
+        },
+        [this, opened](bool loaded) {
+            if (*opened) {
+                m_workbook = *opened;
+                const QSignalBlocker quiet(cmbSheetName);
+                cmbSheetName->addItems(m_workbook->sheetNames());
+            }
+            // After a sheet that cannot be read, another sheet of the list may still be chosen.
+            if (loaded)
+                SSTab1->setCurrentWidget(vsexcel);
+        });
 }
 
 void frm_ExcelSMS_Formula::showSheet()
 {
     if (!m_workbook || isBusy())
         return;
-    const QString name = cmbSheetName->currentText();
-    loadSheet([this, &name] { return m_workbook->sheet(name); });
+    loadSheet([workbook = m_workbook, name = cmbSheetName->currentText()] { return workbook->sheet(name); });
 }
 
 void frm_ExcelSMS_Formula::aboutToRead()

@@ -2,6 +2,7 @@
 
 #include "SpreadsheetScreen.h"
 
+#include <memory>
 #include <optional>
 
 class QComboBox;
@@ -30,7 +31,7 @@ private:
 
     TemplateMessages m_engine;
     /// The workbook chosen with "&Browse", kept open for choosing its sheets.
-    std::optional<Workbook> m_workbook;
+    std::shared_ptr<Workbook> m_workbook;
 
     QComboBox* cmbSheetName;
     QPushButton* cmdShowData;

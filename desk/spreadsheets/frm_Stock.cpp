@@ -8,6 +8,8 @@ frm_Stock::frm_Stock(DeskSession& session, Prompter& prompter, QWidget* parent)
     : SpreadsheetScreen(QStringLiteral("frm_Stock"), QStringLiteral("Ledger Data"), prompter, parent)
     , m_engine(session)
 {
+    // The ledger and the stock statement share their caption: the title tells which one this is.
+    setWindowTitle(QStringLiteral("Ledger Data - Stock"));
     txtPrifix1 = new QLineEdit(this);
     txtPrifix1->setObjectName(QStringLiteral("txtPrifix1"));
     txtPrifix1->setMaxLength(125);

@@ -197,7 +197,7 @@ void TestGridExport::workbookCell_data()
                                               << "text";
     QTest::newRow("date") << "08/12/2026" << true << "08/12/2026"
                           << "date";
-    QTest::newRow("ISO date and time") << "2026-12-09 14:30:05" << true << "09/12/2026"
+    QTest::newRow("ISO date and time") << "2026-12-09 14:30:05" << true << "09/12/2026 14:30:05"
                                        << "date";
     QTest::newRow("no such day") << "31/02/2026" << true << "31/02/2026"
                                  << "text";

@@ -6,14 +6,132 @@
 
 #include <QDate>
 #include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTest>
+
+#include <sys/resource.h>
+#include <zip.h>
+
+#include <functional>
 
 namespace {
 
 QString fixture(const QString& name)
 {
     return QDir(QStringLiteral(WORKBOOK_FIXTURES)).filePath(name);
+}
+
+/// One zip entry, written a piece at a time so that a huge part never sits in memory.
+struct ZipPart
+{
+    QString name;
+    std::function<void(const std::function<void(const QByteArray&)>&)> write;
+};
+
+ZipPart Part(const QString& name, const QByteArray& content)
+{
+    return {name, [content](const auto& put) {
+                put(content);
+            }};
+}
+
+bool WriteZip(const QString& path, const QList<ZipPart>& parts)
+{
+    zipFile zip = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
+    if (!zip)
+        return false;
+    bool written = true;
+    for (const ZipPart& part : parts) {
+        const zip_fileinfo info = {};
+        written = written && zipOpenNewFileInZip64(zip, part.name.toUtf8().constData(), &info, nullptr, 0,
+                                                   nullptr, 0, nullptr, Z_DEFLATED, 1, 1) == ZIP_OK;
+        part.write([&](const QByteArray& bytes) {
+            written =
+                written && zipWriteInFileInZip(zip, bytes.constData(), unsigned(bytes.size())) == ZIP_OK;
+        });
+        written = written && zipCloseFileInZip(zip) == ZIP_OK;
+    }
+    return zipClose(zip, nullptr) == ZIP_OK && written;
+}
+
+/// An .xlsx of one sheet named Ledger whose sheet data the writer puts between its row tags.
+QList<ZipPart> Xlsx(std::function<void(const std::function<void(const QByteArray&)>&)> sheetData)
+{
+    return {
+        Part(QStringLiteral("[Content_Types].xml"), "<Types/>"),
+        Part(QStringLiteral("xl/workbook.xml"),
+             R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )"
+             R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
+             R"(<sheets><sheet name="Ledger" sheetId="1" r:id="rId1"/></sheets></workbook>)"),
+        Part(
+            QStringLiteral("xl/_rels/workbook.xml.rels"),
+            R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+            R"(<Relationship Id="rId1" Type="x/worksheet" Target="worksheets/sheet1.xml"/></Relationships>)"),
+        {QStringLiteral("xl/worksheets/sheet1.xml"),
+         [sheetData](const auto& put) {
+             put(R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)");
+             sheetData(put);
+             put("</sheetData></worksheet>");
+         }},
+    };
+}
+
+/// Workbooks of a few kilobytes or megabytes that would take gigabytes or minutes to read whole.
+bool WriteHostile(const QString& kind, const QString& path)
+{
+    if (kind == u"ods of repeats") // one row a million times, one filled cell in it 16,384 times
+        return WriteZip(
+            path,
+            {Part(QStringLiteral("mimetype"), "application/vnd.oasis.opendocument.spreadsheet"),
+             Part(
+                 QStringLiteral("content.xml"),
+                 R"(<office:document-content xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" )"
+                 R"(xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" )"
+                 R"(xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"><office:body>)"
+                 R"(<office:spreadsheet><table:table table:name="Ledger">)"
+                 R"(<table:table-row table:number-rows-repeated="1048576"><table:table-cell )"
+                 R"(table:number-columns-repeated="16384" office:value-type="float" office:value="1">)"
+                 R"(<text:p>1</text:p></table:table-cell></table:table-row>)"
+                 R"(</table:table></office:spreadsheet></office:body></office:document-content>)")});
+    if (kind == u"xlsx, a cell in column XFD of every row")
+        return WriteZip(path, Xlsx([](const auto& put) {
+                            QByteArray rows;
+                            for (int row = 1; row <= 1 << 20; ++row) {
+                                rows += "<row r=\"" + QByteArray::number(row) + "\"><c r=\"XFD" +
+                                        QByteArray::number(row) + "\"><v>1</v></c></row>";
+                                if (rows.size() > 1 << 20)
+                                    put(std::exchange(rows, QByteArray()));
+                            }
+                            put(rows);
+                        }));
+    if (kind == u"xlsx, one huge text") // random letters, so that no ratio check meets it first
+        return WriteZip(path, Xlsx([](const auto& put) {
+                            put(R"(<row r="1"><c r="A1" t="inlineStr"><is><t>)");
+                            QByteArray letters(1 << 20, 'x');
+                            for (int piece = 0; piece < 3; ++piece) {
+                                for (char& c : letters)
+                                    c = char('a' + QRandomGenerator::global()->bounded(26));
+                                put(letters);
+                            }
+                            put("</t></is></c></row>");
+                        }));
+    if (kind == u"xlsx, a zip bomb") // the sheet's part inflates a thousand times
+        return WriteZip(path, Xlsx([](const auto& put) {
+                            const QByteArray blanks(1 << 20, ' ');
+                            for (int piece = 0; piece < 64; ++piece)
+                                put(blanks);
+                        }));
+    return false;
+}
+
+/// The largest resident memory of any child this test has waited for, in kilobytes.
+long PeakChildKilobytes()
+{
+    rusage usage = {};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_maxrss;
 }
 
 } // namespace
@@ -32,6 +150,8 @@ private Q_SLOTS:
     void sendQueuesOneBatch();
     void refusals_data();
     void refusals();
+    void hostileWorkbooksWithinBounds_data();
+    void hostileWorkbooksWithinBounds();
 
 private:
     ProgramRun brisant(const QStringList& arguments)
@@ -205,6 +325,45 @@ void TestSpreadsheetCli::refusals()
     if (exitCode == 1)
         QCOMPARE(run.errLines().size(), 1);
     QCOMPARE(run.out, QString());
+    const std::unique_ptr<Store> store = m_env->openStore();
+    QSqlQuery queued = store->exec(QStringLiteral("SELECT COUNT(*) FROM MessageQueue"));
+    QVERIFY(queued.next());
+    QCOMPARE(queued.value(0).toInt(), 0);
+}
+
+void TestSpreadsheetCli::hostileWorkbooksWithinBounds_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("reason"); // the last line on stderr
+    QTest::newRow("ods of repeats") << "ods of repeats" << 1
+                                    << "brisant: .*: the sheet Ledger has more than 33554432 filled cells";
+    // Within every bound: read, and nothing to queue.
+    QTest::newRow("xlsx, a cell in column XFD of every row")
+        << "xlsx, a cell in column XFD of every row" << 0 << "queued 0 messages, batch 1";
+    QTest::newRow("xlsx, one huge text")
+        << "xlsx, one huge text" << 1 << "brisant: .*Ledger.* holds a text of more than 1048576 characters";
+    QTest::newRow("xlsx, a zip bomb")
+        << "xlsx, a zip bomb" << 1 << "brisant: .*inflates to more than 100 times its packed size.*";
+}
+
+// Refused with a reason naming the bound, or read within it; never queued, never in gigabytes.
+void TestSpreadsheetCli::hostileWorkbooksWithinBounds()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, exitCode);
+    QFETCH(QString, reason);
+    const QString path =
+        m_env->path(kind.contains(u"ods") ? QStringLiteral("hostile.ods") : QStringLiteral("hostile.xlsx"));
+    QVERIFY(WriteHostile(kind, path));
+    QVERIFY2(QFileInfo(path).size() < 8 << 20, "a hostile file is small");
+    const ProgramRun run = brisant({"ledger", path, "--amount-col", "4", "--send"});
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(reason))
+                 .match(run.errLines().value(run.errLines().size() - 1))
+                 .hasMatch(),
+             qPrintable(run.err));
+    QVERIFY2(PeakChildKilobytes() < 1024 * 1024, qPrintable(QString::number(PeakChildKilobytes())));
     const std::unique_ptr<Store> store = m_env->openStore();
     QSqlQuery queued = store->exec(QStringLiteral("SELECT COUNT(*) FROM MessageQueue"));
     QVERIFY(queued.next());

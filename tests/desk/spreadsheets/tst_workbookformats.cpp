@@ -1,7 +1,6 @@
 #include "TestEnvironment.h"
 #include "TestFiles.h"
 #include "Workbook.h"
-#include "WorkbookSource.h"
 
 #include <QTest>
 
@@ -10,7 +9,7 @@
 using Rows = QList<QStringList>;
 
 /// The fixture workbooks, saved by LibreOffice, libxlsxwriter and by hand, read as the same cells in
-/// every format; the formulas of an Excel 97 file are converted or refused, never read empty.
+/// every format, each cell as LibreOffice shows it.
 class TestWorkbookFormats : public QObject
 {
     Q_OBJECT
@@ -20,13 +19,14 @@ private Q_SLOTS:
     void cleanup();
     void sameCellsInEveryFormat_data();
     void sameCellsInEveryFormat();
+    void cellsAsLibreOfficeShowsThem_data();
+    void cellsAsLibreOfficeShowsThem();
     void sheetNamesInWorkbookOrder_data();
     void sheetNamesInWorkbookOrder();
-    void xlsFormulasRefusedWithoutConversion_data();
-    void xlsFormulasRefusedWithoutConversion();
-    void xlsFormulasReadThroughLibreOffice_data();
-    void xlsFormulasReadThroughLibreOffice();
-    void damagedXlsIsUnreadable();
+    void backOfficeExportsUnderTheNameXls_data();
+    void backOfficeExportsUnderTheNameXls();
+    void refusedSayingWhatTheFileIs_data();
+    void refusedSayingWhatTheFileIs();
 
 private:
     std::unique_ptr<TestEnvironment> m_environment;
@@ -99,9 +99,9 @@ void TestWorkbookFormats::sameCellsInEveryFormat_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<Rows>("rows");
-    AddFixtureRows({"ledger.csv", "ledger.xlsx", "ledger.ods", "ledger-xlsxwriter.xlsx", "ledger-inline.xlsx",
-                    "stock.csv", "stock.xlsx", "stock.ods", "template.csv", "template.xls", "template.xlsx",
-                    "template.ods"});
+    AddFixtureRows({"ledger.csv", "ledger.xls", "ledger.xlsx", "ledger.ods", "ledger-xlsxwriter.xlsx",
+                    "ledger-inline.xlsx", "stock.csv", "stock.xls", "stock.xlsx", "stock.ods", "template.csv",
+                    "template.xls", "template.xlsx", "template.ods"});
 }
 
 void TestWorkbookFormats::sameCellsInEveryFormat()
@@ -111,6 +111,27 @@ void TestWorkbookFormats::sameCellsInEveryFormat()
     // Nothing here needs a conversion; one would hide a reader that gives up.
     qputenv("KELVRA_SOFFICE", "");
     QCOMPARE(Workbook::open(Fixture(file)).sheet(0).rows(), rows);
+}
+
+void TestWorkbookFormats::cellsAsLibreOfficeShowsThem_data()
+{
+    QTest::addColumn<QString>("file");
+    for (const char* file : {"formats.xlsx", "formats.ods", "formats.xls"})
+        QTest::newRow(file) << file;
+}
+
+void TestWorkbookFormats::cellsAsLibreOfficeShowsThem()
+{
+    QFETCH(QString, file);
+    qputenv("KELVRA_SOFFICE", "");
+    // LibreOffice's export of the same sheet with every cell as shown; each row names its format first.
+    const Worksheet shown = Workbook::open(Fixture("formats.csv")).sheet(0);
+    const Worksheet sheet = Workbook::open(Fixture(file)).sheet(0);
+    QCOMPARE(sheet.rowCount(), shown.rowCount());
+    for (int row = 1; row <= shown.rowCount(); ++row)
+        QVERIFY2(sheet.row(row) == shown.row(row),
+                 qPrintable(QStringLiteral("%1 instead of %2")
+                                .arg(sheet.row(row).join(u'|'), shown.row(row).join(u'|'))));
 }
 
 void TestWorkbookFormats::sheetNamesInWorkbookOrder_data()
@@ -136,63 +157,69 @@ void TestWorkbookFormats::sheetNamesInWorkbookOrder()
     QCOMPARE(workbook.sheet(names.last()).name(), names.last());
 }
 
-void TestWorkbookFormats::xlsFormulasRefusedWithoutConversion_data()
+void TestWorkbookFormats::backOfficeExportsUnderTheNameXls_data()
 {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QByteArray>("soffice");
-    QTest::addColumn<QString>("firstFormula");
-    QTest::newRow("ledger, no LibreOffice") << "ledger.xls" << QByteArray() << "F2";
-    QTest::newRow("stock, no LibreOffice") << "stock.xls" << QByteArray() << "C9";
-    QTest::newRow("ledger, conversion fails") << "ledger.xls" << QByteArray("false") << "F2";
-}
-
-void TestWorkbookFormats::xlsFormulasRefusedWithoutConversion()
-{
-    QFETCH(QString, file);
-    QFETCH(QByteArray, soffice);
-    QFETCH(QString, firstFormula);
-    qputenv("KELVRA_SOFFICE", soffice);
-    const Workbook workbook = Workbook::open(Fixture(file));
-    try {
-        workbook.sheet(0);
-        QFAIL("a sheet with formulas was read without their values");
-    } catch (const WorkbookError& error) {
-        QCOMPARE(error.kind(), WorkbookError::Kind::FormulaWithoutValue);
-        QVERIFY2(error.message().contains(Fixture(file)), qPrintable(error.message()));
-        QVERIFY2(error.message().contains("(the first is " + firstFormula + ")"),
-                 qPrintable(error.message()));
-        QVERIFY2(!error.message().contains('\n'), qPrintable(error.message()));
+    QTest::addColumn<QByteArray>("content");
+    // The ledger's cells as back offices write them into a file they name .xls.
+    QByteArray tabs;
+    QByteArray html = "<html><head><meta charset=\"utf-8\"><style>td {mso-number-format:\"\\@\";}</style>"
+                      "</head>\n<body><table border=1>\n";
+    for (const QStringList& row : Expected("ledger")) {
+        QStringList quoted;
+        html += "<tr>";
+        for (const QString& cell : row) {
+            quoted << (cell.contains(u'"')
+                           ? u'"' + QString(cell).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"'
+                           : cell);
+            html += "<td>" + cell.toHtmlEscaped().replace(u' ', QStringLiteral("&nbsp;")).toUtf8() + "</td>";
+        }
+        tabs += quoted.join(u'\t').toUtf8() + "\r\n";
+        html += "</tr>\n";
     }
+    html += "</table></body></html>\n";
+    QTest::newRow("tab-separated text") << tabs;
+    const QString unicode = QString::fromUtf8(tabs);
+    QTest::newRow("tab-separated UTF-16 text, as Excel saves Unicode text")
+        << QByteArray("\xFF\xFE") +
+               QByteArray(reinterpret_cast<const char*>(unicode.utf16()), unicode.size() * 2);
+    QTest::newRow("an HTML table") << html;
 }
 
-void TestWorkbookFormats::xlsFormulasReadThroughLibreOffice_data()
+// The same texts as the same data in a .csv file.
+void TestWorkbookFormats::backOfficeExportsUnderTheNameXls()
 {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<Rows>("rows");
-    AddFixtureRows({"ledger.xls"});
+    QFETCH(QByteArray, content);
+    const Workbook workbook = Workbook::open(m_environment->writeFile("ledger.xls", content));
+    QCOMPARE(workbook.sheetNames(), QStringList{"ledger"});
+    QCOMPARE(workbook.sheet(0).rows(), Expected("ledger"));
 }
 
-void TestWorkbookFormats::xlsFormulasReadThroughLibreOffice()
+void TestWorkbookFormats::refusedSayingWhatTheFileIs_data()
 {
-    QFETCH(QString, file);
-    QFETCH(Rows, rows);
-    qunsetenv("KELVRA_SOFFICE");
-    if (!CanConvertWorkbooks())
-        QSKIP("LibreOffice (soffice) is not installed");
-    QCOMPARE(Workbook::open(Fixture(file)).sheet(0).rows(), rows);
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("reason"); // after the path
+    const QByteArray xls = ReadFile(Fixture("template.xls"));
+    QTest::newRow("half an Excel workbook") << xls.left(xls.size() / 2) << ": damaged";
+    QTest::newRow("a PDF named .xls")
+        << QByteArray("%PDF-1.7\n%\xE2\xE3") << ": a PDF document, not a workbook";
+    QTest::newRow("a zip of no workbook")
+        << QByteArray("PK\x03\x04 nothing more") << ": a zip archive that holds no workbook, not a workbook";
+    QTest::newRow("bytes of no kind")
+        << QByteArray("\x01\x02\x03\x04\x05 binary") << ": binary data of no kind read here, not a workbook";
 }
 
-void TestWorkbookFormats::damagedXlsIsUnreadable()
+void TestWorkbookFormats::refusedSayingWhatTheFileIs()
 {
-    const QByteArray whole = ReadFile(Fixture("template.xls"));
-    QVERIFY(!whole.isEmpty());
-    const QString damaged = m_environment->writeFile("damaged.xls", whole.left(whole.size() / 2));
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    QVERIFY(!content.isEmpty());
+    const QString path = m_environment->writeFile("export.xls", content);
     try {
-        Workbook::open(damaged).sheet(0);
-        QFAIL("a damaged workbook was read");
+        Workbook::open(path).sheet(0);
+        QFAIL("it was read");
     } catch (const WorkbookError& error) {
         QCOMPARE(error.kind(), WorkbookError::Kind::Unreadable);
-        QVERIFY2(error.message().contains(damaged), qPrintable(error.message()));
+        QVERIFY2(error.message().startsWith(path + reason), qPrintable(error.message()));
     }
 }
 
