@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -80,9 +81,13 @@ void DispatchCycle::run(std::function<void()> done)
     m_running = true;
     m_stopping = false;
     m_count = 0;
+    m_discarded = 0;
+    m_invalid = 0;
     m_next = 0;
     m_lastPosted = false;
     m_chunks.clear();
+    m_report.reset();
+    m_elapsed.start();
 
     makeOwnerOnlyFolder(QFileInfo(m_uploadFolder).path());
     makeOwnerOnlyFolder(m_uploadFolder);
@@ -106,6 +111,11 @@ void DispatchCycle::run(std::function<void()> done)
         Q_EMIT statusLine(QStringLiteral("Sent: Failed %1 ").arg(m_count) + now());
         return end();
     }
+    if (m_discarded > 0)
+        Q_EMIT textsSettled(QStringLiteral("Discarded"), m_discarded);
+    if (m_invalid > 0)
+        Q_EMIT textsSettled(QStringLiteral("Invalid"), m_invalid);
+    Q_EMIT rowsMarked();
     if (m_count > 0)
         stopHereForTests(QStringLiteral("marked"));
     if (m_count >= m_session.balance())
@@ -157,6 +167,8 @@ int DispatchCycle::buildUpload(const QString& path)
             break;
     }
     m_count = count;
+    m_discarded = int(discarded.size());
+    m_invalid = int(invalid.size());
     queue.markDiscarded(discarded);
     queue.markInvalid(invalid);
     queue.markRead(read, QDateTime::currentDateTime());
@@ -250,8 +262,7 @@ void DispatchCycle::failUpload()
     if (!m_stopping)
         m_notifier.message(QStringLiteral("Send Fail!"));
     Q_EMIT statusLine(QStringLiteral("Sent: Failed %1 ").arg(m_count) + now());
-    recordThen([this] { PassJournal(m_store).finish(m_uploadName, QStringLiteral("Queued")); },
-               [this] { end(); });
+    finishThen(QStringLiteral("Queued"), [this] { end(); });
 }
 
 void DispatchCycle::lostLastReply(const QString& reply)
@@ -260,8 +271,7 @@ void DispatchCycle::lostLastReply(const QString& reply)
     Q_EMIT statusLine(QStringLiteral("Upload %1: %2 to the last chunk; %3 messages marked Deleted")
                           .arg(m_uploadName, reply)
                           .arg(m_count));
-    recordThen([this] { PassJournal(m_store).finish(m_uploadName, QStringLiteral("Deleted")); },
-               [this] { end(); });
+    finishThen(QStringLiteral("Deleted"), [this] { end(); });
 }
 
 void DispatchCycle::uploaded()
@@ -289,14 +299,31 @@ void DispatchCycle::onDebitReply(const GatewayClient::Reply& reply)
                         .arg(m_count) +
                     now());
             const QString status = debited ? QStringLiteral("Sent") : QStringLiteral("DelSent");
-            recordThen([this, status] { PassJournal(m_store).finish(m_uploadName, status); },
-                       [this] {
-                           m_session.setBalance(m_session.balance(),
-                                                QStringLiteral("Balance SMS: %1").arg(m_session.balance()));
-                           end();
-                       });
+            finishThen(status, [this] {
+                m_session.setBalance(m_session.balance(),
+                                     QStringLiteral("Balance SMS: %1").arg(m_session.balance()));
+                end();
+            });
         },
         answer);
+}
+
+void DispatchCycle::finishThen(const QString& status, std::function<void()> then)
+{
+    auto rows = std::make_shared<int>(0);
+    recordThen(
+        [this, status, rows] {
+            *rows = PassJournal(m_store).finish(m_uploadName, status, m_elapsed.elapsed() / 1000.0);
+        },
+        [this, status, rows, then = std::move(then)] {
+            // No rows: the pass had been settled meanwhile by another server, which reports it.
+            if (*rows > 0) {
+                m_report = PassReport{m_uploadName, *rows, status, m_elapsed.elapsed() / 1000.0,
+                                      QDateTime::currentDateTime()};
+                Q_EMIT textsSettled(status, *rows);
+            }
+            then();
+        });
 }
 
 void DispatchCycle::recordThen(std::function<void()> write, std::function<void()> then, int attempt)
@@ -325,6 +352,8 @@ void DispatchCycle::end()
 {
     m_running = false;
     m_session.client().endSession();
+    if (m_report)
+        Q_EMIT passEnded(*std::exchange(m_report, std::nullopt));
     const auto done = std::move(m_done);
     m_done = nullptr;
     if (done)

@@ -4,17 +4,31 @@
 #include "PassJournal.h"
 #include "UploadPayload.h"
 
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <random>
 
 class GatewaySession;
 class ServerClock;
 class ServerNotifier;
 class Store;
+
+/// How one pass that took rows ended: the status its rows took ("Sent", "DelSent", "Deleted", or
+/// "Queued" after a failed upload), how many and how long it took.
+struct PassReport
+{
+    QString uploadName{};
+    int rows = 0;
+    QString outcome{};
+    double seconds = 0;
+    QDateTime ended{};
+};
 
 /// One dispatch pass: takes up to 2000 queued messages that fit in the balance, writes the upload
 /// file, uploads it chunk by chunk, asks for the debit and records the outcome, keeping the pass
@@ -46,6 +60,12 @@ public:
 
 Q_SIGNALS:
     void statusLine(const QString& line);
+    /// Rows were marked for the pass being built, or given a status of their own ("Discarded", "Invalid").
+    void rowsMarked();
+    /// count rows took status for good (or "Queued" again), as recorded in the store.
+    void textsSettled(const QString& status, int count);
+    /// A pass that took rows has recorded its outcome; emitted as it ends.
+    void passEnded(const PassReport& report);
 
 private:
     int buildUpload(const QString& path);
@@ -57,6 +77,8 @@ private:
     void lostLastReply(const QString& reply);
     /// Moves the journal on; false (the pass has ended) when another server settled the pass.
     void advanceThen(PassJournal::Stage stage, std::function<void()> then, const QString& debitReply = {});
+    /// Gives the pass's rows their status and closes its journal, then goes on with then.
+    void finishThen(const QString& status, std::function<void()> then);
     void uploaded();
     void onDebitReply(const GatewayClient::Reply& reply);
     /// Runs a store write, retrying every second while the store fails, then goes on with then.
@@ -76,6 +98,10 @@ private:
     bool m_running = false;
     bool m_stopping = false;
     int m_count = 0;
+    int m_discarded = 0;
+    int m_invalid = 0;
+    QElapsedTimer m_elapsed;
+    std::optional<PassReport> m_report; // once the outcome is recorded
     QString m_stamp;
     QString m_uploadName;
     QList<UploadChunk> m_chunks;

@@ -1,19 +1,23 @@
 #include "DispatchServer.h"
 
+#include "DispatchHistory.h"
 #include "DispatchQueue.h"
+#include "HeadlessOutput.h"
 #include "PassJournal.h"
 #include "ServerClock.h"
 #include "ServerLock.h"
 #include "ServerNotifier.h"
 #include "Store.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QHostAddress>
+#include <QLocale>
 #include <QNetworkInterface>
+#include <QSysInfo>
 #include <QTime>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
@@ -23,6 +27,10 @@ constexpr int kExitWaitMs = 10000;
 constexpr int kConnectRetrySeconds[] = {10, 20, 30, 60};
 // While the store is out of reach, one status line a minute says so (one attempt a second).
 constexpr int kStoreAttemptsPerLine = 60;
+// A standby tries the lock this often: sending resumes a few seconds after the other server's session ends.
+constexpr int kStandbyTryMs = 2000;
+// The history of passes that `quaylink status` reads is kept this long.
+constexpr int kHistoryDays = 92;
 
 } // namespace
 
@@ -37,6 +45,12 @@ DispatchServer::DispatchServer(ServerOptions options, ServerSettings& settings, 
 {
     connect(&m_session, &GatewaySession::statusLine, this, &DispatchServer::AppendStatusLine);
     connect(&m_session, &GatewaySession::stateChanged, this, &DispatchServer::stateChanged);
+    connect(&m_session, &GatewaySession::balanceReported, this, &DispatchServer::balanceReported);
+    connect(&m_session.client(), &GatewayClient::requestEnded, this,
+            [this](const QString& page, double seconds, bool delivered) {
+                Q_EMIT progressed();
+                Q_EMIT gatewayRequestEnded(page, seconds, delivered);
+            });
     // Without a window the server search gives up after one round; unattended, connectLater() paces
     // the next one.
     m_session.giveUpAfterOneRound = m_options.exitWhenIdle || m_options.headless;
@@ -101,19 +115,17 @@ bool DispatchServer::start()
     try {
         m_store = Store::open(m_options.store);
         if (!takeSingleCopyLock()) {
+            if (m_options.standby) {
+                AppendStatusLine(QStringLiteral("DatabaseLoad: Success"));
+                return waitForLock();
+            }
             m_store.reset();
             m_notifier.message(QStringLiteral("SERVER Allready Running"));
             finish(1, false);
             return false;
         }
         AppendStatusLine(QStringLiteral("DatabaseLoad: Success"));
-        // Rows caught in an interrupted pass end as far as its journal shows the upload got.
-        resolveInterruptedPasses(QStringLiteral("Deleted"));
-        if (DispatchQueue(*m_store).countQueued() > 0)
-            m_notifier.message(
-                QStringLiteral(
-                    "Messages are in Queued, Please check Message Queue before connect the server"),
-                QStringLiteral("Kelvra Solutions"), ServerNotifier::Icon::Information);
+        takeUp(QStringLiteral("start-up"));
     } catch (const StoreError& error) {
         m_store.reset();
         m_lock.reset();
@@ -123,22 +135,37 @@ bool DispatchServer::start()
         AppendStatusLine(QStringLiteral("DatabaseLoad: Fail"));
         m_session.setConnectEnabled(false);
         if (m_options.headless) {
-            std::fprintf(stderr, "quaylink: %s\n", qPrintable(error.message().simplified()));
+            HeadlessOutput::printError(error.message().simplified());
             finish(1, false);
             return false;
         }
     }
+    startDispatching();
+    if (m_store)
+        Q_EMIT ready();
+    return true;
+}
+
+void DispatchServer::startDispatching()
+{
     if (m_store) {
         m_cycle =
             std::make_unique<DispatchCycle>(*m_store, m_session, m_notifier, m_clock,
                                             QDir(m_options.dataDir).filePath(QStringLiteral("SMS/Pending")));
         connect(m_cycle.get(), &DispatchCycle::statusLine, this, &DispatchServer::AppendStatusLine);
+        connect(m_cycle.get(), &DispatchCycle::rowsMarked, this, &DispatchServer::countQueue);
+        connect(m_cycle.get(), &DispatchCycle::textsSettled, this, &DispatchServer::textsSettled);
+        connect(m_cycle.get(), &DispatchCycle::passEnded, this, [this](const PassReport& report) {
+            m_lastPass = report;
+            Q_EMIT passEnded(report);
+            Q_EMIT stateChanged();
+        });
         m_cycle->setStoreRecovery([this] { return recoverStore(); });
+        countQueue();
     }
     Q_EMIT stateChanged();
     if (m_options.connect && m_store)
         QMetaObject::invokeMethod(this, &DispatchServer::cmdConnect2_Click, Qt::QueuedConnection);
-    return true;
 }
 
 bool DispatchServer::takeSingleCopyLock()
@@ -147,10 +174,113 @@ bool DispatchServer::takeSingleCopyLock()
     return m_lock != nullptr;
 }
 
-void DispatchServer::resolveInterruptedPasses(const QString& orphanStatus, const QString& keepUpload)
+void DispatchServer::takeUp(const QString& settledBy)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const DispatchHistory history(*m_store);
+    history.recordLockTaken(QSysInfo::machineHostName(), QCoreApplication::applicationPid(), now);
+    history.forgetBefore(now.addDays(-kHistoryDays));
+    // Rows caught in an interrupted pass end as far as its journal shows the upload got.
+    resolveInterruptedPasses(QStringLiteral("Deleted"), {}, settledBy);
+    if (DispatchQueue(*m_store).countQueued() > 0)
+        m_notifier.message(
+            QStringLiteral("Messages are in Queued, Please check Message Queue before connect the server"),
+            QStringLiteral("Kelvra Solutions"), ServerNotifier::Icon::Information);
+}
+
+bool DispatchServer::waitForLock()
+{
+    m_standby = true;
+    AppendStatusLine(QStringLiteral("Standby: another server holds the message store; this one takes over "
+                                    "when that server's connection ends"));
+    Q_EMIT stateChanged();
+    Q_EMIT ready();
+    m_clock.callAfter(kStandbyTryMs, this, [this] { tryTakeOver(); });
+    return true;
+}
+
+void DispatchServer::tryTakeOver()
+{
+    if (m_finished || m_exitRequested)
+        return;
+    Q_EMIT progressed();
+    std::unique_ptr<ServerLock> lock;
+    try {
+        if (!m_store->isReachable())
+            m_store->reopen();
+        lock = ServerLock::tryTake(*m_store);
+    } catch (const StoreError& error) {
+        if (m_storeAttempts++ % kStoreAttemptsPerLine == 0)
+            AppendStatusLine(QStringLiteral("DatabaseError: ") + error.message());
+    }
+    if (!lock) {
+        m_clock.callAfter(kStandbyTryMs, this, [this] { tryTakeOver(); });
+        return;
+    }
+    m_lock = std::move(lock);
+    m_standby = false;
+    m_storeAttempts = 0;
+    AppendStatusLine(QStringLiteral("Standby: the server that held the message store is gone; this one "
+                                    "takes over"));
+    takeOver();
+}
+
+void DispatchServer::takeOver()
+{
+    try {
+        takeUp(QStringLiteral("take-over"));
+    } catch (const StoreError& error) {
+        AppendStatusLine(QStringLiteral("DatabaseError: ") + error.message());
+        // Nothing is sent before the passes the other server left are settled.
+        if (recoverStore())
+            m_clock.callAfter(kTickMs, this, [this] { takeOver(); });
+        return;
+    }
+    startDispatching();
+}
+
+void DispatchServer::countQueue()
+{
+    if (!m_store || m_standby || m_storeLost || m_finished)
+        return;
+    try {
+        const DispatchQueue::Counts counts = DispatchQueue(*m_store).countWaiting();
+        m_queued = counts.queued;
+        Q_EMIT queueCounted(counts.queued, counts.read);
+        Q_EMIT stateChanged();
+    } catch (const StoreError&) { // only figures; the pass meets the fault itself
+    }
+}
+
+QString DispatchServer::summaryLine() const
+{
+    const QLocale numbers(QLocale::English);
+    QString state = QStringLiteral("not connected");
+    if (m_finished || m_exitRequested)
+        state = QStringLiteral("stopping");
+    else if (m_standby)
+        state = QStringLiteral("standby, waiting for the store's lock");
+    else if (m_storeLost)
+        state = QStringLiteral("store lost, opening it again");
+    else if (m_connectPending)
+        state = QStringLiteral("connecting again");
+    else if (m_gatewayConnected)
+        state = QStringLiteral("connected");
+    if (m_standby)
+        return state;
+    QString line = state + QStringLiteral("; %1 queued").arg(numbers.toString(m_queued));
+    if (m_lastPass)
+        line += QStringLiteral("; last pass %1 %2 %3 in %4 s")
+                    .arg(m_lastPass->ended.toString(QStringLiteral("HH:mm:ss")), m_lastPass->outcome,
+                         numbers.toString(m_lastPass->rows), numbers.toString(m_lastPass->seconds, 'f', 1));
+    return line;
+}
+
+void DispatchServer::resolveInterruptedPasses(const QString& orphanStatus, const QString& keepUpload,
+                                              const QString& settledBy)
 {
     for (const PassJournal::Resolution& pass :
-         PassJournal(*m_store).resolveInterrupted(orphanStatus, keepUpload)) {
+         PassJournal(*m_store).resolveInterrupted(orphanStatus, keepUpload, settledBy)) {
         const QString counts = QStringLiteral("%1 Queued, %2 Sent, %3 DelSent, %4 Deleted")
                                    .arg(pass.queued)
                                    .arg(pass.sent)
@@ -159,6 +289,13 @@ void DispatchServer::resolveInterruptedPasses(const QString& orphanStatus, const
         AppendStatusLine(pass.uploadName.isEmpty()
                              ? QStringLiteral("Interrupted pass without a journal: %1").arg(counts)
                              : QStringLiteral("Interrupted pass %1: %2").arg(pass.uploadName, counts));
+        for (const auto& [status, rows] :
+             {std::pair(QStringLiteral("Queued"), pass.queued), std::pair(QStringLiteral("Sent"), pass.sent),
+              std::pair(QStringLiteral("DelSent"), pass.delSent),
+              std::pair(QStringLiteral("Deleted"), pass.deleted)}) {
+            if (rows > 0)
+                Q_EMIT textsSettled(status, rows);
+        }
     }
 }
 
@@ -166,6 +303,7 @@ bool DispatchServer::recoverStore()
 {
     if (m_finished || !m_store)
         return false;
+    Q_EMIT progressed();
     // A store that still answers under this server's lock had a passing fault: a lock held by
     // another program, a full disk. The statement is simply tried again.
     if (m_store->isReachable() && m_lock && m_lock->covers(*m_store))
@@ -193,11 +331,14 @@ bool DispatchServer::recoverStore()
                 return false;
             }
             m_lock = std::move(lock);
+            DispatchHistory(*m_store).recordLockTaken(QSysInfo::machineHostName(),
+                                                      QCoreApplication::applicationPid(),
+                                                      QDateTime::currentDateTime());
         }
         // Passes another server left unfinished meanwhile are settled as a start would settle them;
         // the pass in progress here goes on.
-        resolveInterruptedPasses(QStringLiteral("Deleted"),
-                                 m_cycle ? m_cycle->uploadInProgress() : QString());
+        resolveInterruptedPasses(QStringLiteral("Deleted"), m_cycle ? m_cycle->uploadInProgress() : QString(),
+                                 QStringLiteral("store reopened"));
     } catch (const StoreError& error) {
         if (m_storeAttempts++ % kStoreAttemptsPerLine == 0)
             AppendStatusLine(QStringLiteral("DatabaseError: ") + error.message());
@@ -205,6 +346,7 @@ bool DispatchServer::recoverStore()
     }
     m_storeLost = false;
     AppendStatusLine(QStringLiteral("DatabaseLoad: Success"));
+    Q_EMIT stateChanged();
     return true;
 }
 
@@ -229,12 +371,14 @@ void DispatchServer::cmdConnect2_Click()
     m_operation = Operation::Connect;
     m_session.connectGateway([this](GatewaySession::ConnectResult result) {
         if (result == GatewaySession::ConnectResult::LoggedIn) {
+            m_gatewayConnected = true;
             if (m_session.balance() > 0)
                 m_connectRetries = 0;
             armTimer();
         } else {
             stopTimer();
             if (result == GatewaySession::ConnectResult::Failed) {
+                m_gatewayConnected = false;
                 endWhenIdle(1);
                 if (unattended())
                     connectLater();
@@ -257,8 +401,10 @@ void DispatchServer::connectLater()
     ++m_connectRetries;
     m_connectPending = true;
     AppendStatusLine(QStringLiteral("Server: connecting again in %1 s").arg(seconds));
+    Q_EMIT stateChanged();
     m_clock.callAfter(seconds * 1000, this, [this] {
         m_connectPending = false;
+        Q_EMIT progressed();
         cmdConnect2_Click();
     });
 }
@@ -284,6 +430,7 @@ void DispatchServer::tick()
 {
     if (m_finished || m_operation != Operation::None)
         return;
+    Q_EMIT progressed();
     stopTimer();
     m_timeText = QTime::currentTime().toString(QStringLiteral("hh:mm:ss:AP"));
     Q_EMIT stateChanged();
@@ -304,7 +451,13 @@ void DispatchServer::DecideSendSMS()
 {
     int queued = 0;
     try {
-        queued = DispatchQueue(*m_store).countQueued();
+        const DispatchQueue::Counts counts = DispatchQueue(*m_store).countWaiting();
+        queued = counts.queued;
+        if (queued != m_queued) {
+            m_queued = queued;
+            Q_EMIT stateChanged();
+        }
+        Q_EMIT queueCounted(counts.queued, counts.read);
     } catch (const StoreError& error) {
         if (!m_storeLost)
             AppendStatusLine(QStringLiteral("DatabaseError: ") + error.message());
@@ -318,14 +471,22 @@ void DispatchServer::DecideSendSMS()
             armTimer();
         return;
     }
+    // Never a pass without the lock: a connection cut meanwhile may have let a standby take the store.
+    if (!m_lock || !m_lock->covers(*m_store)) {
+        if (recoverStore() && !m_exitRequested)
+            armTimer();
+        return;
+    }
     AppendStatusLine(QStringLiteral("Records found - %1").arg(queued));
     m_operation = Operation::Pass;
     m_session.setConnectEnabled(true);
     m_session.connectGateway([this](GatewaySession::ConnectResult result) {
         if (result != GatewaySession::ConnectResult::LoggedIn) {
             const bool failed = result == GatewaySession::ConnectResult::Failed;
-            if (failed)
+            if (failed) {
+                m_gatewayConnected = false;
                 endWhenIdle(1);
+            }
             if (!m_exitRequested) {
                 if (failed && unattended())
                     connectLater();
@@ -334,9 +495,11 @@ void DispatchServer::DecideSendSMS()
             }
             return operationEnded();
         }
+        m_gatewayConnected = true;
         if (m_session.balance() > 0)
             m_connectRetries = 0;
         m_cycle->run([this] {
+            countQueue();
             if (!m_exitRequested)
                 armTimer();
             operationEnded();
@@ -368,6 +531,8 @@ void DispatchServer::stopDispatch()
 
 void DispatchServer::exitServer()
 {
+    if (!m_exitRequested)
+        Q_EMIT stopping();
     m_exitRequested = true;
     stopTimer();
     if (m_operation == Operation::None)
@@ -409,8 +574,8 @@ void DispatchServer::finish(int exitStatus, bool resolve)
         try {
             // Rows of a pass that never finished posting go back to the queue; the rest end as far as
             // the journal shows their upload got.
-            if (resolve)
-                resolveInterruptedPasses(QStringLiteral("Queued"));
+            if (resolve && !m_standby)
+                resolveInterruptedPasses(QStringLiteral("Queued"), {}, QStringLiteral("exit"));
         } catch (const StoreError&) { // leaving anyway; the next start resolves them
         }
         m_store->close();

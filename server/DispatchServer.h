@@ -27,6 +27,8 @@ struct ServerOptions
     std::optional<int> serverNumber;
     std::optional<QString> gateway;
     bool exitWhenIdle = false;
+    /// On a PostgreSQL store whose lock another server holds: wait and take over when its session ends.
+    bool standby = false;
 };
 
 /// The dispatch server's life: start-up (single copy, settings, store, passes a crash interrupted),
@@ -34,7 +36,8 @@ struct ServerOptions
 ///
 /// Everything runs on the window thread without nested event loops: the connect and the pass are
 /// driven by replies and by the clock, and the timer is armed again only when a pass has ended, so
-/// passes never overlap.
+/// passes never overlap. A standby waits for the store's lock instead of ending, trying it every few
+/// seconds, and takes over as a start would once the server holding it is gone.
 class DispatchServer : public QObject
 {
     Q_OBJECT
@@ -48,7 +51,17 @@ public:
 
     /// Start-up in order: address list, settings, proxy, store, single copy, interrupted passes. False
     /// when the program must end at once (another server runs on this store); finished() is then emitted.
+    /// A standby returns true while it waits for the lock.
     bool start();
+
+    /// This server holds the store's lock (not a standby still waiting for it).
+    bool holdsLock() const { return m_lock && !m_standby && !m_finished; }
+    bool isStandby() const { return m_standby; }
+    bool storeConnected() const { return m_store && !m_storeLost && !m_finished; }
+    /// The last connect to the gateway logged in.
+    bool gatewayConnected() const { return m_gatewayConnected; }
+    /// One line for the service manager: the state, the queue, the last pass.
+    QString summaryLine() const;
 
     // What the window shows and edits.
     const QString& userId() const { return m_session.userId; }
@@ -89,13 +102,37 @@ Q_SIGNALS:
     void stateChanged();
     /// The program ends with this exit status.
     void finished(int exitStatus);
+    /// Start-up is done: the store is open and its lock held, or a standby has begun to wait for it.
+    void ready();
+    /// The server is ending (Exit, SIGTERM).
+    void stopping();
+    /// The dispatch loop has moved on: a tick, a gateway reply, a store retry, a standby's try. A loop
+    /// that stops emitting this is wedged.
+    void progressed();
+    void queueCounted(int queued, int read);
+    /// count rows took status (also "Queued" again), as recorded in the store.
+    void textsSettled(const QString& status, int count);
+    void passEnded(const PassReport& report);
+    void gatewayRequestEnded(const QString& page, double seconds, bool delivered);
+    void balanceReported(int balance);
 
 private:
     enum class Operation { None, Connect, Pass };
 
     void AppendStatusLine(const QString& line);
     bool takeSingleCopyLock();
-    void resolveInterruptedPasses(const QString& orphanStatus, const QString& keepUpload = {});
+    /// What holding the lock starts with: the lock's holder recorded, old history forgotten, the passes
+    /// others left unfinished settled. Throws StoreError.
+    void takeUp(const QString& settledBy);
+    /// The dispatch engine over the open store, and the unattended connect.
+    void startDispatching();
+    /// A standby: says so once, then tries the lock every few seconds.
+    bool waitForLock();
+    void tryTakeOver();
+    void takeOver();
+    void countQueue();
+    void resolveInterruptedPasses(const QString& orphanStatus, const QString& keepUpload,
+                                  const QString& settledBy);
     /// After a failed store statement: a lost connection is opened anew, the single-copy lock taken
     /// again and the passes it cut short settled. False when another server took the store meanwhile
     /// (this one then ends); true otherwise, the statement to be tried again a second later.
@@ -132,6 +169,10 @@ private:
     bool m_connectPending = false;
     bool m_storeLost = false;
     int m_storeAttempts = 0;
+    bool m_standby = false;
+    bool m_gatewayConnected = false;
+    int m_queued = 0;
+    std::optional<PassReport> m_lastPass;
     int m_exitStatus = 0;
     bool m_finished = false;
 };

@@ -2,6 +2,7 @@
 
 #include "ServerClock.h"
 
+#include <QElapsedTimer>
 #include <QTcpSocket>
 
 namespace {
@@ -103,6 +104,8 @@ bool GatewayClient::parseResponse(const QByteArray& raw, bool closed, Reply* rep
 struct GatewayClient::Pending
 {
     quint64 id = 0;
+    QString page;
+    QElapsedTimer elapsed;
     QByteArray message;
     qint64 unwritten = 0;
     Done done;
@@ -180,6 +183,8 @@ void GatewayClient::request(const QByteArray& method, const QByteArray& url, con
     m_pending->unwritten = message.size();
     m_pending->done = std::move(done);
     m_pending->written = std::move(written);
+    m_pending->page = QString::fromUtf8(target.path.split('?').first().split('/').last());
+    m_pending->elapsed.start();
     const quint64 id = m_pending->id;
     m_clock.callAfter(m_timeoutMs, this, [this, id] {
         if (m_pending && m_pending->id == id)
@@ -300,6 +305,7 @@ void GatewayClient::complete(const QString& error)
     }
     if (!reply.delivered || !reply.keepAlive)
         dropSocket();
+    Q_EMIT requestEnded(pending->page, pending->elapsed.elapsed() / 1000.0, reply.delivered);
     if (m_starting) // failed while being sent: the caller hears of it once request() has returned
         QMetaObject::invokeMethod(
             this, [done = pending->done, reply] { done(reply); }, Qt::QueuedConnection);

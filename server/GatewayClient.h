@@ -66,6 +66,11 @@ public:
     /// Reads one complete HTTP response from raw; false while it is incomplete.
     static bool parseResponse(const QByteArray& raw, bool closed, Reply* reply);
 
+Q_SIGNALS:
+    /// A request has ended, answered or not, after seconds; page is the file name of its address
+    /// ("Logonchk.asp"). Emitted before its callback runs.
+    void requestEnded(const QString& page, double seconds, bool delivered);
+
 private:
     struct Pending;
 

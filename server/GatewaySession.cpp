@@ -172,6 +172,8 @@ void GatewaySession::login()
                 // The balance never goes below 0.
                 setBalance(number ? std::max(0, balance) : m_balance,
                            QStringLiteral("Balance SMS: ") + balanceText);
+                if (number)
+                    Q_EMIT balanceReported(std::max(0, balance));
             }
             setConnectEnabled(false);
             return end(ConnectResult::LoggedIn);

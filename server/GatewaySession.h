@@ -57,6 +57,8 @@ public:
 Q_SIGNALS:
     void statusLine(const QString& line);
     void stateChanged();
+    /// A login was accepted with this balance.
+    void balanceReported(int balance);
 
 private:
     QByteArray pageUrl(const char* page, const QByteArray& query = {}) const;

@@ -1,7 +1,10 @@
 #include "DispatchServer.h"
 #include "HeadlessOutput.h"
 #include "SendMsg.h"
+#include "ServerMetrics.h"
 #include "ServerSettings.h"
+#include "ServiceManager.h"
+#include "StatusCommand.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -46,7 +49,36 @@ void exitOnTerminationSignals(DispatchServer& server)
     sigaction(SIGINT, &action, nullptr);
 }
 
-int runHeadless(const ServerOptions& options)
+// What the server does is told to systemd (readiness, a status line, the watchdog) and, with --metrics,
+// to Prometheus; both only watch.
+void reportService(DispatchServer& server, ServiceManager& service, ServerMetrics* metrics)
+{
+    QObject::connect(&server, &DispatchServer::ready, &server,
+                     [&server, &service] { service.ready(server.summaryLine()); });
+    QObject::connect(&server, &DispatchServer::stopping, &server, [&service] { service.stopping(); });
+    QObject::connect(&server, &DispatchServer::progressed, &server, [&service] { service.alive(); });
+    QObject::connect(&server, &DispatchServer::stateChanged, &server, [&server, &service, metrics] {
+        service.status(server.summaryLine());
+        if (metrics)
+            metrics->setState(server.storeConnected(), server.gatewayConnected(), server.holdsLock());
+    });
+    if (!metrics)
+        return;
+    QObject::connect(&server, &DispatchServer::textsSettled, &server,
+                     [metrics](const QString& status, int count) { metrics->textsSettled(status, count); });
+    QObject::connect(&server, &DispatchServer::passEnded, &server,
+                     [metrics](const PassReport& report) { metrics->passEnded(report); });
+    QObject::connect(&server, &DispatchServer::gatewayRequestEnded, &server,
+                     [metrics](const QString& page, double seconds, bool) {
+                         metrics->gatewayRequestEnded(page, seconds);
+                     });
+    QObject::connect(&server, &DispatchServer::queueCounted, &server,
+                     [metrics](int queued, int read) { metrics->queueCounted(queued, read); });
+    QObject::connect(&server, &DispatchServer::balanceReported, &server,
+                     [metrics](int balance) { metrics->balanceReported(balance); });
+}
+
+int runHeadless(const ServerOptions& options, ServerMetrics* metrics)
 {
     int argc = 1;
     char name[] = "quaylink";
@@ -56,6 +88,8 @@ int runHeadless(const ServerOptions& options)
     HeadlessOutput output;
     DispatchServer server(options, settings, output);
     QObject::connect(&server, &DispatchServer::statusLine, &output, &HeadlessOutput::statusLine);
+    ServiceManager service;
+    reportService(server, service, metrics);
     int exitStatus = 0;
     bool ended = false;
     QObject::connect(&server, &DispatchServer::finished, &app, [&](int status) {
@@ -64,6 +98,8 @@ int runHeadless(const ServerOptions& options)
         QCoreApplication::exit(status);
     });
     exitOnTerminationSignals(server);
+    if (metrics)
+        output.statusLine(QStringLiteral("Metrics: ") + metrics->url());
     if (!server.start())
         return exitStatus;
     if (!ended)
@@ -71,7 +107,7 @@ int runHeadless(const ServerOptions& options)
     return exitStatus;
 }
 
-int runWindow(int argc, char** argv, const ServerOptions& options)
+int runWindow(int argc, char** argv, const ServerOptions& options, ServerMetrics* metrics)
 {
     QApplication app(argc, argv);
     ServerSettings settings;
@@ -79,6 +115,8 @@ int runWindow(int argc, char** argv, const ServerOptions& options)
     DispatchServer server(options, settings, notifier);
     SendMsg window(server, settings, notifier);
     notifier.setParent(&window);
+    ServiceManager service;
+    reportService(server, service, metrics);
     int exitStatus = 0;
     bool ended = false;
     QObject::connect(&server, &DispatchServer::finished, &app, [&](int status) {
@@ -147,12 +185,16 @@ int main(int argc, char** argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    if (arguments.size() > 1 && arguments.at(1) == QLatin1String("status"))
+        return runStatusCommand(arguments.mid(2));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Dispatch server: sends the queued messages to the SMS gateway.\n\n"
-                       "Without --password or --password-file, the gateway password for this run is the "
-                       "environment variable QUAYLINK_PASSWORD, when it is set."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Dispatch server: sends the queued messages to the SMS gateway.\n\n"
+        "Without --password or --password-file, the gateway password for this run is the "
+        "environment variable QUAYLINK_PASSWORD, when it is set.\n\n"
+        "quaylink status [--data-dir DIR] [--store URL] [--json] [--max-age MINUTES] tells the "
+        "dispatch's health from the store instead (quaylink status --help)."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("show this help"));
     const QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("the application folder"),
@@ -185,8 +227,18 @@ int main(int argc, char** argv)
         QStringLiteral("exit-when-idle"),
         QStringLiteral("end when the queue is empty, a connect fails or the "
                        "balance is 0"));
+    const QCommandLineOption metrics(
+        QStringLiteral("metrics"),
+        QStringLiteral("serve GET /metrics in the Prometheus text format on ADDRESS:PORT, e.g. "
+                       "127.0.0.1:9100 (a PORT alone listens on 127.0.0.1)"),
+        QStringLiteral("ADDRESS:PORT"));
+    const QCommandLineOption standby(
+        QStringLiteral("standby"),
+        QStringLiteral(
+            "with --headless --connect on a PostgreSQL store whose lock another server holds: wait "
+            "and take over when that server's connection ends, instead of ending"));
     for (const QCommandLineOption& option : {help, dataDir, store, headless, connect, user, password,
-                                             passwordFile, server, gateway, exitWhenIdle})
+                                             passwordFile, server, gateway, exitWhenIdle, metrics, standby})
         parser.addOption(option);
     parser.addVersionOption();
 
@@ -206,6 +258,19 @@ int main(int argc, char** argv)
         printUsageError(parser,
                         QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
         return 2;
+    }
+    if (parser.isSet(standby) && (!parser.isSet(headless) || !parser.isSet(connect))) {
+        printUsageError(parser, QStringLiteral("--standby goes with --headless --connect"));
+        return 2;
+    }
+    QString metricsAddress;
+    if (parser.isSet(metrics)) {
+        QString reason;
+        metricsAddress = ServerMetrics::listeningAddress(parser.value(metrics), &reason);
+        if (metricsAddress.isEmpty()) {
+            printUsageError(parser, reason);
+            return 2;
+        }
     }
     if (parser.isSet(password) && parser.isSet(passwordFile)) {
         printUsageError(parser, QStringLiteral("--password and --password-file cannot be given together"));
@@ -244,9 +309,17 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "quaylink: %s\n", qPrintable(error));
         return 1;
     }
+    // Two servers can share only a store that several machines reach; the lock of an SQLite store ends
+    // with its one machine.
+    if (parser.isSet(standby) && options.store.engine() != StoreLocation::Engine::Postgres) {
+        HeadlessOutput::printError(QStringLiteral(
+            "--standby needs a PostgreSQL store; an SQLite store has one machine, one server"));
+        return 2;
+    }
     options.headless = parser.isSet(headless);
     options.connect = parser.isSet(connect);
     options.exitWhenIdle = parser.isSet(exitWhenIdle);
+    options.standby = parser.isSet(standby);
     if (parser.isSet(user))
         options.userId = parser.value(user);
     options.password = passwordForRun;
@@ -254,5 +327,14 @@ int main(int argc, char** argv)
         options.serverNumber = parser.value(server).toInt();
     if (parser.isSet(gateway))
         options.gateway = parser.value(gateway);
-    return options.headless ? runHeadless(options) : runWindow(argc, argv, options);
+    std::unique_ptr<ServerMetrics> served;
+    if (!metricsAddress.isEmpty()) {
+        served = ServerMetrics::listen(metricsAddress, &error);
+        if (!served) {
+            HeadlessOutput::printError(error);
+            return 1;
+        }
+    }
+    return options.headless ? runHeadless(options, served.get())
+                            : runWindow(argc, argv, options, served.get());
 }

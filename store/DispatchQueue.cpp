@@ -38,6 +38,18 @@ int DispatchQueue::countQueued() const
     return query.next() ? query.value(0).toInt() : 0;
 }
 
+DispatchQueue::Counts DispatchQueue::countWaiting() const
+{
+    QSqlQuery query = m_store.exec(
+        QStringLiteral("SELECT Status, COUNT(*) FROM MessageQueue WHERE Status IN (?, ?) GROUP BY Status"),
+        {QStringLiteral("Queued"), QStringLiteral("Read")});
+    Counts counts;
+    while (query.next())
+        (query.value(0).toString() == QLatin1String("Queued") ? counts.queued : counts.read) =
+            query.value(1).toInt();
+    return counts;
+}
+
 QList<DispatchQueue::Row> DispatchQueue::selectQueued(int limit) const
 {
     QSqlQuery query = m_store.exec(

@@ -25,6 +25,14 @@ public:
     /// Number of rows waiting ("Queued").
     int countQueued() const;
 
+    struct Counts
+    {
+        int queued = 0;
+        int read = 0; // taken into a pass
+    };
+    /// Rows "Queued" and rows "Read", in one statement.
+    Counts countWaiting() const;
+
     /// Up to limit waiting rows, in queue order.
     QList<Row> selectQueued(int limit) const;
 

@@ -1,5 +1,6 @@
 #include "PassJournal.h"
 
+#include "DispatchHistory.h"
 #include "Store.h"
 
 namespace {
@@ -66,22 +67,34 @@ int PassJournal::setRowsOf(const QString& uploadName, const QString& status) con
     return update.numRowsAffected();
 }
 
-int PassJournal::finish(const QString& uploadName, const QString& status) const
+int PassJournal::finish(const QString& uploadName, const QString& status, std::optional<double> seconds) const
 {
     Transaction transaction(m_store);
-    const int changed = setRowsOf(uploadName, status);
+    DispatchHistory::Pass pass{uploadName};
+    QSqlQuery journal = m_store.exec(
+        QStringLiteral("SELECT UserId, Started FROM DispatchPass WHERE UploadName = ?"), {uploadName});
+    // Without its journal the pass was settled meanwhile by another server: its rows are not its own.
+    if (!journal.next())
+        return 0;
+    pass.userId = journal.value(0).toString();
+    pass.started = Store::readDateTime(journal.value(1));
+    pass.rows = setRowsOf(uploadName, status);
+    pass.outcome = status;
+    pass.seconds = seconds;
     m_store.exec(QStringLiteral("DELETE FROM DispatchPass WHERE UploadName = ?"), {uploadName});
+    DispatchHistory(m_store).recordPass(pass, QDateTime::currentDateTime());
     transaction.commit();
-    return changed;
+    return pass.rows;
 }
 
 QList<PassJournal::Resolution> PassJournal::resolveInterrupted(const QString& orphanStatus,
-                                                               const QString& keepUpload) const
+                                                               const QString& keepUpload,
+                                                               const QString& settledBy) const
 {
     Transaction transaction(m_store);
-    QList<std::pair<QString, QString>> passes; // upload name, final status
-    QSqlQuery open = m_store.exec(
-        QStringLiteral("SELECT UploadName, Stage, DebitReply FROM DispatchPass ORDER BY Started"));
+    QList<DispatchHistory::Pass> passes;
+    QSqlQuery open = m_store.exec(QStringLiteral(
+        "SELECT UploadName, Stage, DebitReply, UserId, Started FROM DispatchPass ORDER BY Started"));
     while (open.next()) {
         if (open.value(0).toString() == keepUpload)
             continue;
@@ -94,7 +107,8 @@ QList<PassJournal::Resolution> PassJournal::resolveInterrupted(const QString& or
         else if (stage == stageName(Stage::Debited))
             status = open.value(2).toString() == QLatin1String("Success") ? QStringLiteral("Sent")
                                                                           : QStringLiteral("DelSent");
-        passes.append({open.value(0).toString(), status});
+        passes.append({open.value(0).toString(), open.value(3).toString(), Store::readDateTime(open.value(4)),
+                       0, status, std::nullopt, settledBy});
     }
 
     QList<Resolution> resolutions;
@@ -108,12 +122,20 @@ QList<PassJournal::Resolution> PassJournal::resolveInterrupted(const QString& or
         else
             resolution.deleted += rows;
     };
-    for (const auto& [uploadName, status] : passes) {
-        Resolution resolution{uploadName};
-        count(resolution, status, setRowsOf(uploadName, status));
+    const DispatchHistory history(m_store);
+    const QDateTime now = QDateTime::currentDateTime();
+    for (DispatchHistory::Pass& pass : passes) {
+        Resolution resolution{pass.uploadName};
+        pass.rows = setRowsOf(pass.uploadName, pass.outcome);
+        count(resolution, pass.outcome, pass.rows);
         resolutions.append(resolution);
+        history.recordPass(pass, now);
     }
-    m_store.exec(QStringLiteral("DELETE FROM DispatchPass WHERE UploadName <> ?"), {keepUpload});
+    // Without a pass to keep, every journal goes: a null name would bind as NULL, which "<>" never matches.
+    if (keepUpload.isEmpty())
+        m_store.exec(QStringLiteral("DELETE FROM DispatchPass"));
+    else
+        m_store.exec(QStringLiteral("DELETE FROM DispatchPass WHERE UploadName <> ?"), {keepUpload});
 
     // The rows of the kept pass are its own, not orphans.
     QSqlQuery orphans =
@@ -124,6 +146,8 @@ QList<PassJournal::Resolution> PassJournal::resolveInterrupted(const QString& or
         Resolution resolution;
         count(resolution, orphanStatus, orphans.numRowsAffected());
         resolutions.append(resolution);
+        history.recordPass({{}, {}, {}, orphans.numRowsAffected(), orphanStatus, std::nullopt, settledBy},
+                           now);
     }
     transaction.commit();
     return resolutions;

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 class Store;
 
 /// The dispatch server's journal of the pass in progress (table DispatchPass): its upload name, the
@@ -36,15 +38,16 @@ public:
     void begin(const QString& uploadName, const QString& userId, const QList<int>& nids) const;
     /// False when the pass has no journal any more: another server settled it.
     bool setStage(const QString& uploadName, Stage stage, const QString& debitReply = {}) const;
-    /// Gives the pass's rows still "Read" their final status and closes its journal, in one
-    /// transaction; returns how many rows changed.
-    int finish(const QString& uploadName, const QString& status) const;
+    /// Gives the pass's rows still "Read" their final status, closes its journal and records the pass
+    /// in the history, in one transaction; returns how many rows changed.
+    int finish(const QString& uploadName, const QString& status, std::optional<double> seconds = {}) const;
 
     /// Resolves every pass left in the journal by how far it got: last chunk never posted "Queued",
     /// posted without a reply "Deleted", complete "Sent" when the debit was answered "Success", else
     /// "DelSent". Rows left "Read" that no journal names take orphanStatus. The pass named keepUpload,
-    /// one still in progress, is left as it is.
-    QList<Resolution> resolveInterrupted(const QString& orphanStatus, const QString& keepUpload = {}) const;
+    /// one still in progress, is left as it is. The history keeps each as settled by settledBy.
+    QList<Resolution> resolveInterrupted(const QString& orphanStatus, const QString& keepUpload = {},
+                                         const QString& settledBy = QStringLiteral("start-up")) const;
 
     static QString stageName(Stage stage);
 

@@ -131,6 +131,15 @@ QList<TableDefinition> tables()
          "Started %DATETIME% DEFAULT %NOW%, Nids TEXT NOT NULL",
          {},
          {}},
+        // Version 9: what `quaylink status` reads besides the queue. Every pass once its rows have their
+        // final status (Settled: empty when it ended by itself, else when its journal settled it), and
+        // the server holding the store's lock. New tables only: the loop below makes them in older stores.
+        {"DispatchHistory",
+         "UploadName TEXT, UserId TEXT, Started %DATETIME%, Ended %DATETIME% NOT NULL, "
+         "Rows INTEGER NOT NULL, Outcome TEXT NOT NULL, Seconds REAL, Settled TEXT",
+         {"CREATE INDEX DispatchHistory_Ended ON DispatchHistory (Ended)"},
+         {}},
+        {"DispatchLockHolder", "Host TEXT, Pid %BIGINT%, Since %DATETIME%", {}, {}},
     };
 }
 

@@ -6,7 +6,7 @@ class Store;
 namespace Schema {
 
 /// The schema version this build writes and reads.
-constexpr int kCurrentVersion = 8;
+constexpr int kCurrentVersion = 9;
 
 /// Brings an older store up to this version, creates every missing table (with its delivered rows)
 /// and view in one transaction, and records the schema version. Throws StoreError, also for a store

@@ -3,6 +3,7 @@
 #include "Store.h"
 
 #include <QFile>
+#include <QSysInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -12,7 +13,15 @@
 
 namespace {
 
-constexpr qint64 kAdvisoryLockKey = 44170002;
+// The database server ends a session whose client has gone silent for 3 s and then left two keepalive
+// probes 2 s apart unanswered, or left data unacknowledged for 7 s: the lock of a server whose machine
+// or network died frees within about 7 s, and a standby trying every 2 s takes over well inside 15 s.
+const QList<std::pair<QString, QString>> kDeadPeerSettings = {
+    {QStringLiteral("tcp_keepalives_idle"), QStringLiteral("3")},
+    {QStringLiteral("tcp_keepalives_interval"), QStringLiteral("2")},
+    {QStringLiteral("tcp_keepalives_count"), QStringLiteral("2")},
+    {QStringLiteral("tcp_user_timeout"), QStringLiteral("7000")},
+};
 // One byte far beyond the bytes SQLite locks (from 1 GiB on), so that the two never meet. An open
 // file description lock belongs to this descriptor alone: SQLite opening and closing the same file
 // in this process neither releases nor disturbs it.
@@ -34,9 +43,17 @@ std::unique_ptr<ServerLock> ServerLock::tryTake(const Store& store)
 {
     std::unique_ptr<ServerLock> lock(new ServerLock);
     if (store.engine() == Store::Engine::Postgres) {
-        QSqlQuery taken = store.exec(QStringLiteral("SELECT pg_try_advisory_lock(?)"), {kAdvisoryLockKey});
+        QSqlQuery taken = store.exec(QStringLiteral("SELECT pg_try_advisory_lock(?)"), {AdvisoryLockKey});
         if (!taken.next() || !taken.value(0).toBool())
             return nullptr;
+        for (const auto& [name, value] : kDeadPeerSettings) {
+            try {
+                store.exec(QStringLiteral("SELECT set_config(?, ?, false)"), {name, value});
+            } catch (const StoreError&) { // a database server without the setting keeps its own way
+            }
+        }
+        store.exec(QStringLiteral("SELECT set_config('application_name', ?, false)"),
+                   {QStringLiteral("quaylink on %1").arg(QSysInfo::machineHostName()).left(63)});
         return lock;
     }
     const QString path = store.location().sqlitePath();
@@ -51,6 +68,22 @@ std::unique_ptr<ServerLock> ServerLock::tryTake(const Store& store)
         return nullptr;
     throw StoreError(QStringLiteral("cannot lock the message store %1: %2")
                          .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+bool ServerLock::heldOnFile(const QString& path)
+{
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
+        throw StoreError(QStringLiteral("cannot open the message store %1: %2")
+                             .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    struct flock range = lockRange(F_WRLCK);
+    const int result = ::fcntl(descriptor, F_OFD_GETLK, &range);
+    const int error = errno;
+    ::close(descriptor);
+    if (result != 0)
+        throw StoreError(QStringLiteral("cannot read the lock of the message store %1: %2")
+                             .arg(path, QString::fromLocal8Bit(std::strerror(error))));
+    return range.l_type != F_UNLCK;
 }
 
 ServerLock::~ServerLock()
@@ -69,7 +102,7 @@ bool ServerLock::covers(const Store& store) const
             QSqlQuery held = store.exec(
                 QStringLiteral("SELECT COUNT(*) FROM pg_locks WHERE locktype = 'advisory' AND granted AND "
                                "pid = pg_backend_pid() AND classid = ? AND objid = ? AND objsubid = 1"),
-                {qint64(kAdvisoryLockKey >> 32), qint64(kAdvisoryLockKey & 0xFFFFFFFF)});
+                {qint64(AdvisoryLockKey >> 32), qint64(AdvisoryLockKey & 0xFFFFFFFF)});
             return held.next() && held.value(0).toInt() > 0;
         } catch (const StoreError&) {
             return false;

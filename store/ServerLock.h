@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <memory>
 
 class Store;
@@ -11,9 +13,19 @@ class Store;
 class ServerLock
 {
 public:
+    /// The PostgreSQL advisory lock's key, in the database of the store.
+    static constexpr qint64 AdvisoryLockKey = 44170002;
+
     /// Takes the lock on the store this connection reaches; nothing when another server holds it.
-    /// Throws StoreError when the store cannot be asked.
+    /// Throws StoreError when the store cannot be asked. On PostgreSQL the connection is then watched
+    /// by the database server too, so that the lock frees within seconds when its holder's machine or
+    /// network dies, and it names the holder's machine (application_name).
     static std::unique_ptr<ServerLock> tryTake(const Store& store);
+
+    /// Whether some server holds the lock on the SQLite store file at path. It opens and closes a
+    /// descriptor of the file, which drops every lock this process holds on it: never call it while
+    /// this process has a connection to that store open. Throws StoreError when the file cannot be read.
+    static bool heldOnFile(const QString& path);
     ~ServerLock();
 
     ServerLock(const ServerLock&) = delete;

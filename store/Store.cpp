@@ -121,7 +121,11 @@ void Store::connect(bool create)
         db.setUserName(location.userName());
         db.setPassword(location.password());
         db.setDatabaseName(location.databaseName());
-        db.setConnectOptions(QStringLiteral("connect_timeout=15"));
+        // A server whose network falls silent is noticed within seconds, not when TCP gives up
+        // minutes later: keep-alive probes on an idle connection, a time-out on unanswered data.
+        db.setConnectOptions(
+            QStringLiteral("connect_timeout=15;keepalives=1;keepalives_idle=10;"
+                           "keepalives_interval=5;keepalives_count=3;tcp_user_timeout=20000"));
     }
     if (!db.isValid())
         throw StoreError(

@@ -2,7 +2,8 @@
 # Set-up shared by ./run, ./test and the benchmark script: Debian packages and the CMake build.
 
 KELVRA_BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libgl-dev zlib1g-dev
-    libfreexl-dev libgsf-1-dev libminizip-dev libxlsxwriter-dev libsqlite3-dev libpq-dev help2man dpkg-dev file)
+    libfreexl-dev libgsf-1-dev libminizip-dev libxlsxwriter-dev libsqlite3-dev libpq-dev help2man dpkg-dev file
+    libsystemd-dev prometheus-cpp-dev)
 
 # Installs whichever of the named Debian packages are missing.
 kelvra_ensure_packages() {

@@ -13,6 +13,10 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -93,8 +97,13 @@ ServerProcess::~ServerProcess()
 
 QStringList ServerProcess::lines()
 {
+    return statusLines(output());
+}
+
+QString ServerProcess::output()
+{
     m_out += m_process.readAllStandardOutput();
-    return statusLines(QString::fromUtf8(m_out));
+    return QString::fromUtf8(m_out);
 }
 
 bool ServerProcess::waitForLine(const QString& start, int occurrences, int timeoutMs)
@@ -132,7 +141,8 @@ ServerRun ServerProcess::stop(int timeoutMs)
 
 ServerRun ServerProcess::finished(int timeoutMs)
 {
-    if (!m_process.waitForFinished(timeoutMs)) {
+    // waitForFinished() says false too for a process that has ended already.
+    if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(timeoutMs)) {
         m_process.kill();
         m_process.waitForFinished();
         ServerRun run = result();
@@ -190,6 +200,69 @@ ServerRun runStartUp(TestEnvironment& env, const QString& until)
     run.lines = statusLines(QString::fromUtf8(out + process.readAllStandardOutput()));
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+NotifySocket::NotifySocket(const QString& path)
+    : m_path(path)
+{
+    m_socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    if (m_socket < 0 || size_t(name.size()) >= sizeof(address.sun_path))
+        qFatal("cannot make a notify socket at %s", name.constData());
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    if (::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0)
+        qFatal("cannot bind a notify socket at %s", name.constData());
+    m_clock.start();
+}
+
+NotifySocket::~NotifySocket()
+{
+    ::close(m_socket);
+}
+
+QStringList NotifySocket::messages()
+{
+    char buffer[4096];
+    for (;;) {
+        const ssize_t size = ::recv(m_socket, buffer, sizeof(buffer), 0);
+        if (size < 0)
+            break;
+        const QString message = QString::fromUtf8(buffer, size);
+        m_messages << message;
+        if (message.split(u'\n').contains(QStringLiteral("WATCHDOG=1"))) {
+            if (m_lastPing >= 0)
+                m_longestGap = std::max(m_longestGap, m_clock.elapsed() - m_lastPing);
+            m_lastPing = m_clock.elapsed();
+        }
+    }
+    return m_messages;
+}
+
+int NotifySocket::count(const QString& field)
+{
+    const QStringList all = messages();
+    return int(std::count_if(all.begin(), all.end(),
+                             [&](const QString& message) { return message.split(u'\n').contains(field); }));
+}
+
+QStringList NotifySocket::statuses()
+{
+    QStringList lines;
+    for (const QString& message : messages()) {
+        for (const QString& field : message.split(u'\n')) {
+            if (field.startsWith(QLatin1String("STATUS=")))
+                lines << field.mid(7);
+        }
+    }
+    return lines;
+}
+
+qint64 NotifySocket::longestSilenceMs()
+{
+    messages();
+    return m_lastPing < 0 ? m_clock.elapsed() : std::max(m_longestGap, m_clock.elapsed() - m_lastPing);
 }
 
 void queue(const Store& store, const QList<std::pair<QString, QString>>& messages)

@@ -4,6 +4,7 @@
 #include "Store.h"
 #include "TestEnvironment.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QMap>
 #include <QProcess>
@@ -55,6 +56,8 @@ public:
 
     /// The status lines so far, without their time.
     QStringList lines();
+    /// stdout so far, as written.
+    QString output();
     /// Waits until `occurrences` status lines start with `start`, or the server ends; false then.
     bool waitForLine(const QString& start, int occurrences = 1, int timeoutMs = 60000);
     /// The server's resident memory now, in KiB; -1 once it has ended.
@@ -70,6 +73,39 @@ private:
 
     QProcess m_process;
     QByteArray m_out;
+};
+
+/// The socket systemd gives a service in NOTIFY_SOCKET, kept by the test: every message a server sends,
+/// and the longest it went without WATCHDOG=1, as systemd's watchdog would see it.
+class NotifySocket
+{
+public:
+    explicit NotifySocket(const QString& path);
+    ~NotifySocket();
+
+    NotifySocket(const NotifySocket&) = delete;
+    NotifySocket& operator=(const NotifySocket&) = delete;
+
+    QString path() const { return m_path; }
+    /// NOTIFY_SOCKET naming this socket, for a server's environment.
+    QMap<QString, QString> variables() const { return {{QStringLiteral("NOTIFY_SOCKET"), m_path}}; }
+
+    /// Every message so far, as sent.
+    QStringList messages();
+    /// How many messages held this field ("READY=1").
+    int count(const QString& field);
+    /// The STATUS= lines so far.
+    QStringList statuses();
+    /// The longest time between two WATCHDOG=1 so far, the time since the last one included.
+    qint64 longestSilenceMs();
+
+private:
+    QString m_path;
+    int m_socket = -1;
+    QElapsedTimer m_clock;
+    QStringList m_messages;
+    qint64 m_lastPing = -1;
+    qint64 m_longestGap = 0;
 };
 
 /// Queues (mobile, text) pairs through MessageQueueTable::insertAll.

@@ -28,6 +28,12 @@ void TestQuaylinkCli::usageErrors_data()
         << QStringList{"--headless", "--server", "two"} << QStringLiteral("two");
     QTest::newRow("missing value") << QStringList{"--headless", "--gateway"} << QStringLiteral("gateway");
     QTest::newRow("stray argument") << QStringList{"--headless", "now"} << QStringLiteral("now");
+    QTest::newRow("standby with a window") << QStringList{"--standby", "--connect"}
+                                           << QStringLiteral("--standby goes with --headless --connect");
+    QTest::newRow("metrics on a name")
+        << QStringList{"--headless", "--metrics", "localhost:9100"} << QStringLiteral("not 'localhost:9100'");
+    QTest::newRow("metrics port out of range")
+        << QStringList{"--headless", "--metrics", "127.0.0.1:70000"} << QStringLiteral("ADDRESS:PORT");
 }
 
 void TestQuaylinkCli::usageErrors()

@@ -68,7 +68,8 @@ done
 [ "$(dpkg-deb -f "$deb" Package)" = kelvra ] || fail "Package is not kelvra"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version is not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in libqt6sql6-psql libqt6sql6-sqlite qt6-qpa-plugins adduser libqt6core6 libpq5 libsqlite3-0; do
+for package in libqt6sql6-psql libqt6sql6-sqlite qt6-qpa-plugins adduser libqt6core6 libpq5 libsqlite3-0 \
+    libsystemd0 libprometheus-cpp-pull1.0 libcivetweb1; do
     [[ ", $depends," == *", $package"[\ ,]* ]] || fail "Depends does not name $package: $depends"
 done
 [[ "$(dpkg-deb -f "$deb" Suggests)" == *libreoffice-calc-nogui* ]] || fail "Suggests lacks libreoffice-calc-nogui"
@@ -85,6 +86,8 @@ if command -v systemd-analyze >/dev/null; then
     sed "s|^ExecStart=/usr/bin/quaylink |ExecStart=${programs[1]} |" "$unit" >"$work/unit/quaylink.service"
     grep -q "^ExecStart=${programs[1]} --headless" "$work/unit/quaylink.service" ||
         fail "the unit's ExecStart does not start /usr/bin/quaylink --headless"
+    grep -qx "Type=notify" "$work/unit/quaylink.service" || fail "the unit is not Type=notify"
+    grep -q "^WatchdogSec=[1-9]" "$work/unit/quaylink.service" || fail "the unit sets no WatchdogSec="
     verify=$(cd "$work/unit" && systemd-analyze verify --man=no ./quaylink.service 2>&1) ||
         fail "systemd-analyze verify: $verify"
     complaints=$(printf '%s\n' "$verify" | grep -v -e '^$' -e "user.*kelvra" -e "kelvra.*user" || true)
