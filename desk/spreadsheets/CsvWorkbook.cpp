@@ -110,14 +110,15 @@ void ParseCsv(QStringView text, QChar delimiter, SheetBuilder& sheet)
     }
 }
 
-/// A comma- or tab-separated file as a workbook of one sheet named after the file.
-class CsvWorkbook : public WorkbookSource
+/// A text file (comma- or tab-separated, an HTML page) as a workbook of one sheet named after the
+/// file, its cells given by the file's parser.
+class TextWorkbook : public WorkbookSource
 {
 public:
-    CsvWorkbook(const QString& path, QChar delimiter)
+    TextWorkbook(const QString& path, TextSheetParser parse)
         : m_path(path)
         , m_name(QFileInfo(path).completeBaseName())
-        , m_delimiter(delimiter)
+        , m_parse(std::move(parse))
     {
     }
 
@@ -132,14 +133,14 @@ public:
         if (!file.open(QIODevice::ReadOnly))
             throw WorkbookError(QStringLiteral("%1: cannot be read (%2)").arg(m_path, file.errorString()));
         SheetBuilder sheet(m_path, m_name);
-        ParseCsv(DecodeTextFile(ReadTextFile(file, m_path)), m_delimiter, sheet);
+        m_parse(DecodeTextFile(ReadTextFile(file, m_path)), sheet);
         return sheet.finish();
     }
 
 private:
     QString m_path;
     QString m_name;
-    QChar m_delimiter;
+    TextSheetParser m_parse;
 };
 
 } // namespace
@@ -157,10 +158,16 @@ QByteArray ReadTextFile(QFile& file, const QString& path)
     return bytes;
 }
 
-std::unique_ptr<WorkbookSource> OpenCsvWorkbook(const QString& path, QChar delimiter)
+std::unique_ptr<WorkbookSource> OpenTextWorkbook(const QString& path, TextSheetParser parse)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw WorkbookError(QStringLiteral("%1: cannot be read (%2)").arg(path, file.errorString()));
-    return std::make_unique<CsvWorkbook>(path, delimiter);
+    return std::make_unique<TextWorkbook>(path, std::move(parse));
+}
+
+std::unique_ptr<WorkbookSource> OpenCsvWorkbook(const QString& path, QChar delimiter)
+{
+    return OpenTextWorkbook(
+        path, [delimiter](QStringView text, SheetBuilder& sheet) { ParseCsv(text, delimiter, sheet); });
 }

@@ -172,43 +172,10 @@ void ParseTables(QStringView text, SheetBuilder& sheet)
     endCell();
 }
 
-/// An HTML page of tables as a workbook of one sheet named after the file, as the same data in a
-/// comma-separated file would be.
-class HtmlWorkbook : public WorkbookSource
-{
-public:
-    explicit HtmlWorkbook(const QString& path)
-        : m_path(path)
-        , m_name(QFileInfo(path).completeBaseName())
-    {
-    }
-
-    QStringList sheetNames() const override { return {m_name}; }
-
-    Worksheet sheet(int index) const override
-    {
-        if (index != 0)
-            throw WorkbookError(QStringLiteral("%1: no sheet number %2").arg(m_path).arg(index + 1),
-                                WorkbookError::Kind::NoSuchSheet);
-        QFile file(m_path);
-        if (!file.open(QIODevice::ReadOnly))
-            throw WorkbookError(QStringLiteral("%1: cannot be read (%2)").arg(m_path, file.errorString()));
-        SheetBuilder sheet(m_path, m_name);
-        ParseTables(DecodeTextFile(ReadTextFile(file, m_path)), sheet);
-        return sheet.finish();
-    }
-
-private:
-    QString m_path;
-    QString m_name;
-};
-
 } // namespace
 
 std::unique_ptr<WorkbookSource> OpenHtmlWorkbook(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw WorkbookError(QStringLiteral("%1: cannot be read (%2)").arg(path, file.errorString()));
-    return std::make_unique<HtmlWorkbook>(path);
+    // The same texts as the same data in a comma-separated file.
+    return OpenTextWorkbook(path, ParseTables);
 }

@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QFile>
 
+#include <functional>
 #include <memory>
 
 /// One workbook format's reader behind Workbook. Internal to the workbook readers.
@@ -20,6 +21,11 @@ public:
 /// The readers of each format; each throws WorkbookError naming the file when it cannot open it.
 std::unique_ptr<WorkbookSource> OpenXlsxWorkbook(const QString& path);
 std::unique_ptr<WorkbookSource> OpenOdsWorkbook(const QString& path);
+class SheetBuilder;
+/// Reads the cells of a text file's one sheet into the builder.
+using TextSheetParser = std::function<void(QStringView text, SheetBuilder& sheet)>;
+/// A text file as a workbook of one sheet named after the file, its cells read by parse.
+std::unique_ptr<WorkbookSource> OpenTextWorkbook(const QString& path, TextSheetParser parse);
 /// Comma-separated text, or tab-separated with delimiter '\t'.
 std::unique_ptr<WorkbookSource> OpenCsvWorkbook(const QString& path, QChar delimiter = u',');
 /// The rows and cells of the tables of an HTML page, as back offices export them under the name ".xls".
