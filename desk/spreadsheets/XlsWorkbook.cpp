@@ -89,68 +89,96 @@ struct SheetFormulas
     std::optional<CellPlace> firstFormula;
 };
 
+/// One record of a workbook stream: its type, where its header begins and the length of its data.
+struct Record
+{
+    quint16 type = 0;
+    qsizetype at = 0;
+    quint16 length = 0;
+
+    qsizetype data() const { return at + 4; }
+};
+
+/// Hands visit the records of the workbook globals, up to their EOF or until visit returns false;
+/// throws when a record runs past the end of the stream.
+template <typename Visit>
+void ForEachGlobalRecord(const QByteArray& stream, Visit visit)
+{
+    for (qsizetype at = 0; at + 4 <= stream.size();) {
+        const Record record{Word(stream, at), at, Word(stream, at + 2)};
+        if (record.data() + record.length > stream.size())
+            throw std::runtime_error("a record runs past the end of the workbook stream");
+        if (record.type == 0x000A || !visit(record)) // EOF
+            return;
+        at = record.data() + record.length;
+    }
+}
+
+/// Hands visit the records of the sheet substream that begins at offset, without those of a chart
+/// embedded in it, up to the sheet's own EOF; throws when the substream is not there or is cut short.
+template <typename Visit>
+void ForEachSheetRecord(const QByteArray& stream, qsizetype offset, Visit visit)
+{
+    constexpr quint16 Bof = 0x0809, Eof = 0x000A;
+    if (offset < 0 || offset + 4 > stream.size() || Word(stream, offset) != Bof)
+        throw std::runtime_error("a sheet's records are not where the workbook says");
+    int depth = 0;
+    for (qsizetype at = offset; at + 4 <= stream.size();) {
+        const Record record{Word(stream, at), at, Word(stream, at + 2)};
+        if (record.data() + record.length > stream.size())
+            break;
+        if (record.type == Bof)
+            ++depth;
+        else if (record.type == Eof && --depth == 0)
+            return;
+        else if (record.type != Eof && depth == 1)
+            visit(record);
+        at = record.data() + record.length;
+    }
+    throw std::runtime_error("a sheet's records are cut short");
+}
+
 /// The first formula cell of the substream that begins at offset; FreeXL reads every formula as empty.
 /// Shared and array formulas still have one FORMULA record per cell, so those records alone tell.
 std::optional<CellPlace> FirstFormula(const QByteArray& stream, qsizetype offset)
 {
-    constexpr quint16 Formula = 0x0006, Eof = 0x000A, Bof = 0x0809;
-    if (offset < 0 || offset + 4 > stream.size() || Word(stream, offset) != Bof)
-        throw std::runtime_error("a sheet's records are not where the workbook says");
     std::optional<CellPlace> first;
-    int depth = 0;
-    for (qsizetype at = offset; at + 4 <= stream.size();) {
-        const quint16 type = Word(stream, at);
-        const quint16 length = Word(stream, at + 2);
-        const qsizetype data = at + 4;
-        if (data + length > stream.size())
-            break;
-        if (type == Bof) {
-            ++depth;
-        } else if (type == Eof) {
-            if (--depth == 0)
-                return first;
-        } else if (type == Formula && depth == 1 && length >= 4) {
-            const CellPlace place{Word(stream, data), Word(stream, data + 2)};
-            if (!first || place.row < first->row || (place.row == first->row && place.column < first->column))
-                first = place;
-        }
-        at = data + length;
-    }
-    throw std::runtime_error("a sheet's records are cut short");
+    ForEachSheetRecord(stream, offset, [&](const Record& record) {
+        if (record.type != 0x0006 || record.length < 4) // FORMULA
+            return;
+        const CellPlace place{Word(stream, record.data()), Word(stream, record.data() + 2)};
+        if (!first || place.row < first->row || (place.row == first->row && place.column < first->column))
+            first = place;
+    });
+    return first;
 }
 
 /// The sheets listed by the BOUNDSHEET records of the workbook globals, in workbook order.
 QList<SheetFormulas> ListSheets(const QByteArray& stream)
 {
-    constexpr quint16 BoundSheet = 0x0085, Eof = 0x000A, Bof = 0x0809;
-    if (stream.size() < 8 || Word(stream, 0) != Bof)
+    constexpr quint16 BoundSheet = 0x0085;
+    if (stream.size() < 8 || Word(stream, 0) != 0x0809) // BOF
         throw std::runtime_error("the workbook stream does not begin with a BOF record");
     const bool biff8 = Word(stream, 2) >= 6 && Word(stream, 4) == 0x0600;
 
     QList<SheetFormulas> sheets;
-    for (qsizetype at = 0; at + 4 <= stream.size();) {
-        const quint16 type = Word(stream, at);
-        const quint16 length = Word(stream, at + 2);
-        const qsizetype data = at + 4;
-        if (data + length > stream.size())
-            throw std::runtime_error("a record runs past the end of the workbook stream");
-        if (type == Eof)
-            break;
-        if (type == BoundSheet && length >= 8) {
-            const qsizetype count = quint8(stream[data + 6]);
-            QString name;
-            if (!biff8) {
-                name = QString::fromLatin1(stream.mid(data + 7, count));
-            } else if (quint8(stream[data + 7]) & 0x01) {
-                for (qsizetype i = 0; i < count && data + 8 + 2 * i + 1 < data + length; ++i)
-                    name.append(QChar(Word(stream, data + 8 + 2 * i)));
-            } else {
-                name = QString::fromLatin1(stream.mid(data + 8, count));
-            }
-            sheets.append({name, FirstFormula(stream, qsizetype(DoubleWord(stream, data)))});
+    ForEachGlobalRecord(stream, [&](const Record& record) {
+        if (record.type != BoundSheet || record.length < 8)
+            return true;
+        const qsizetype data = record.data();
+        const qsizetype count = quint8(stream[data + 6]);
+        QString name;
+        if (!biff8) {
+            name = QString::fromLatin1(stream.mid(data + 7, count));
+        } else if (quint8(stream[data + 7]) & 0x01) {
+            for (qsizetype i = 0; i < count && data + 8 + 2 * i + 1 < data + record.length; ++i)
+                name.append(QChar(Word(stream, data + 8 + 2 * i)));
+        } else {
+            name = QString::fromLatin1(stream.mid(data + 8, count));
         }
-        at = data + length;
-    }
+        sheets.append({name, FirstFormula(stream, qsizetype(DoubleWord(stream, data)))});
+        return true;
+    });
     return sheets;
 }
 
@@ -318,20 +346,17 @@ bool IsBiff8(const QByteArray& stream)
 
 Biff8Globals ReadGlobals(const QByteArray& stream)
 {
-    constexpr quint16 Eof = 0x000A, FilePass = 0x002F, DateMode = 0x0022, Format = 0x041E, Xf = 0x00E0,
-                      Sst = 0x00FC, BoundSheet = 0x0085;
+    constexpr quint16 FilePass = 0x002F, DateMode = 0x0022, Format = 0x041E, Xf = 0x00E0, Sst = 0x00FC,
+                      BoundSheet = 0x0085;
     Biff8Globals globals;
-    for (qsizetype at = 0; at + 4 <= stream.size();) {
-        const quint16 type = Word(stream, at);
-        const quint16 length = Word(stream, at + 2);
-        const qsizetype data = at + 4;
-        if (data + length > stream.size())
-            throw std::runtime_error("a record runs past the end of the workbook stream");
-        if (type == Eof)
-            break;
+    ForEachGlobalRecord(stream, [&](const Record& record) {
+        const quint16 type = record.type;
+        const quint16 length = record.length;
+        const qsizetype data = record.data();
+        const qsizetype at = record.at;
         if (type == FilePass) {
             globals.encrypted = true;
-            break;
+            return false;
         }
         if (type == DateMode && length >= 2) {
             globals.date1904 = Word(stream, data) != 0;
@@ -358,8 +383,8 @@ Biff8Globals ReadGlobals(const QByteArray& stream)
             if (kind == 0x00) // a worksheet; charts and macro sheets hold no cells to read
                 globals.sheets.append({name, offset});
         }
-        at = data + length;
-    }
+        return true;
+    });
     return globals;
 }
 
@@ -378,20 +403,15 @@ struct Biff8Cell
 /// The cells of the sheet substream that begins at offset, formulas by the value the file keeps.
 QList<Biff8Cell> ReadCells(const QByteArray& stream, qsizetype offset, const QStringList& strings)
 {
-    constexpr quint16 Bof = 0x0809, Eof = 0x000A, Number = 0x0203, Rk = 0x027E, MulRk = 0x00BD,
-                      LabelSst = 0x00FD, Label = 0x0204, RString = 0x00D6, BoolErr = 0x0205, Formula = 0x0006,
-                      String = 0x0207;
-    if (offset < 0 || offset + 4 > stream.size() || Word(stream, offset) != Bof)
-        throw std::runtime_error("a sheet's records are not where the workbook says");
+    constexpr quint16 Number = 0x0203, Rk = 0x027E, MulRk = 0x00BD, LabelSst = 0x00FD, Label = 0x0204,
+                      RString = 0x00D6, BoolErr = 0x0205, Formula = 0x0006, String = 0x0207;
     QList<Biff8Cell> cells;
-    int depth = 0;
     qsizetype pendingString = -1; // a formula's text value comes in the STRING record after it
-    for (qsizetype at = offset; at + 4 <= stream.size();) {
-        const quint16 type = Word(stream, at);
-        const quint16 length = Word(stream, at + 2);
-        const qsizetype data = at + 4;
-        if (data + length > stream.size())
-            break;
+    ForEachSheetRecord(stream, offset, [&](const Record& record) {
+        const quint16 type = record.type;
+        const quint16 length = record.length;
+        const qsizetype data = record.data();
+        const qsizetype at = record.at;
         const auto cell = [&](Biff8Cell::Kind kind) {
             Biff8Cell read;
             read.row = Word(stream, data);
@@ -400,14 +420,7 @@ QList<Biff8Cell> ReadCells(const QByteArray& stream, qsizetype offset, const QSt
             read.kind = kind;
             return read;
         };
-        if (type == Bof) {
-            ++depth;
-        } else if (type == Eof) {
-            if (--depth == 0)
-                return cells;
-        } else if (depth != 1) {
-            // An embedded chart's records.
-        } else if (type == Number && length >= 14) {
+        if (type == Number && length >= 14) {
             Biff8Cell read = cell(Biff8Cell::Kind::Number);
             read.number = DoubleAt(stream, data + 6);
             cells.append(read);
@@ -468,9 +481,8 @@ QList<Biff8Cell> ReadCells(const QByteArray& stream, qsizetype offset, const QSt
             cells[pendingString].text = reader.richString();
             pendingString = -1;
         }
-        at = data + length;
-    }
-    throw std::runtime_error("a sheet's records are cut short");
+    });
+    return cells;
 }
 
 /// An Excel 97 (BIFF8) workbook read from its own records: every cell by the value the file keeps
