@@ -158,7 +158,7 @@ frmPartymaster::frmPartymaster(Store& store, Prompter& prompter, QWidget* parent
     connect(cmdClose, &QPushButton::clicked, this, [this] { closeScreen(this); });
 
     m_rows = ClientTable(m_store).all();
-    setEditMode(false);
+    setMode(Mode::Browsing);
 }
 
 void frmPartymaster::inform(const QString& text, const QString& title)
@@ -166,8 +166,10 @@ void frmPartymaster::inform(const QString& text, const QString& title)
     m_prompter.message({text, title, PromptMessage::Icon::Information, PromptMessage::Buttons::Ok});
 }
 
-void frmPartymaster::setEditMode(bool editing)
+void frmPartymaster::setMode(Mode mode)
 {
+    m_mode = mode;
+    const bool editing = mode != Mode::Browsing;
     for (QPushButton* button : {cmdAdd, cmdModify, cmdDelete, cmdSearch, cmdClose, m_navigation.first,
                                 m_navigation.previous, m_navigation.next, m_navigation.last})
         button->setEnabled(!editing);
@@ -179,7 +181,7 @@ void frmPartymaster::setEditMode(bool editing)
 void frmPartymaster::showRow()
 {
     const ClientRow& client = m_rows.at(m_position);
-    txtcode->setText(QString::number(client.id));
+    showId(client.id);
     txtname->setText(client.name);
     txtMobileNo->setText(client.mobile);
     txtdpid->setText(client.code);
@@ -187,9 +189,16 @@ void frmPartymaster::showRow()
     lblstat->setText(MobileNumberStatus(client.mobile));
 }
 
+void frmPartymaster::showId(std::optional<qint64> id)
+{
+    m_shownId = id;
+    txtcode->setText(id ? QString::number(*id) : QString());
+}
+
 void frmPartymaster::clearBoxes()
 {
-    for (QLineEdit* box : {txtcode, txtname, txtMobileNo, txtdpid, txtemail})
+    showId(std::nullopt);
+    for (QLineEdit* box : {txtname, txtMobileNo, txtdpid, txtemail})
         box->clear();
 }
 
@@ -211,27 +220,24 @@ void frmPartymaster::move(RecordMove move)
 
 void frmPartymaster::add()
 {
-    setEditMode(true);
-    m_adding = true;
+    setMode(Mode::Adding);
     clearBoxes();
     txtname->setFocus();
 }
 
 void frmPartymaster::modify()
 {
-    if (txtcode->text().isEmpty()) {
+    if (!m_shownId) {
         inform(QStringLiteral("Unable to Open Blank Record"), kTitle);
         return;
     }
-    setEditMode(true);
-    m_adding = false;
+    setMode(Mode::Modifying);
     txtname->setFocus();
 }
 
 void frmPartymaster::cancel()
 {
-    setEditMode(false);
-    m_adding = false;
+    setMode(Mode::Browsing);
     clearBoxes();
 }
 
@@ -242,7 +248,8 @@ void frmPartymaster::save()
         txtname->setFocus();
         return;
     }
-    if (lblstat->text() != QLatin1String("OK")) {
+    // The same check as lblstat shows beside the box.
+    if (!IsValidMobileNumber(txtMobileNo->text())) {
         inform(QStringLiteral("Pls. Enter any Valid Mobile No"), QString());
         txtMobileNo->setFocus();
         return;
@@ -252,10 +259,10 @@ void frmPartymaster::save()
         txtdpid->setFocus();
         return;
     }
-    ClientRow client{txtcode->text().toLongLong(), txtname->text(), txtMobileNo->text(), txtdpid->text(),
+    ClientRow client{m_shownId.value_or(0), txtname->text(), txtMobileNo->text(), txtdpid->text(),
                      txtemail->text()};
     try {
-        if (m_adding) {
+        if (m_mode == Mode::Adding) {
             client.id = ClientTable(m_store).insert(client);
             m_rows.append(client);
             m_position = int(m_rows.size()) - 1;
@@ -279,10 +286,10 @@ void frmPartymaster::save()
             {error.message(), QString(), PromptMessage::Icon::None, PromptMessage::Buttons::Ok});
         return;
     }
-    txtcode->setText(QString::number(client.id));
+    showId(client.id);
     inform(QStringLiteral("Record Successfully Saved"), kTitle);
-    if (!m_adding) {
-        setEditMode(false);
+    if (m_mode == Mode::Modifying) {
+        setMode(Mode::Browsing);
         return;
     }
     clearBoxes();
@@ -292,8 +299,7 @@ void frmPartymaster::save()
 void frmPartymaster::recordGone(qint64 id)
 {
     inform(QStringLiteral("Record Not Saved, it no longer Exists"), kTitle);
-    m_adding = false;
-    setEditMode(false);
+    setMode(Mode::Browsing);
     m_rows = ClientTable(m_store).all();
     // The client that now stands where the deleted one stood, as after Delete.
     m_position = int(
@@ -303,14 +309,14 @@ void frmPartymaster::recordGone(qint64 id)
 
 void frmPartymaster::remove()
 {
-    if (txtcode->text().isEmpty()) {
+    if (!m_shownId) {
         inform(QStringLiteral("Unable to Delete Blank Record"), kTitle);
         return;
     }
     if (m_prompter.message({QStringLiteral("D E L E T E !!!"), kTitle, PromptMessage::Icon::None,
                             PromptMessage::Buttons::YesNo}) != PromptAnswer::Yes)
         return;
-    const qint64 id = txtcode->text().toLongLong();
+    const qint64 id = *m_shownId;
     try {
         ClientTable(m_store).remove(id);
     } catch (const StoreError& error) {

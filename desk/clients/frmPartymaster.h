@@ -23,8 +23,13 @@ public:
     frmPartymaster(Store& store, Prompter& prompter, QWidget* parent = nullptr);
 
 private:
-    void setEditMode(bool editing);
+    /// What the screen is doing; the buttons and boxes it enables follow from it.
+    enum class Mode { Browsing, Adding, Modifying };
+
+    void setMode(Mode mode);
     void showRow();
+    /// Shows that stored client's id in the code box; none blanks it.
+    void showId(std::optional<qint64> id);
     void clearBoxes();
     void move(RecordMove move);
     void add();
@@ -48,7 +53,9 @@ private:
     QList<ClientRow> m_rows;
     /// The current row; -1 before the first.
     int m_position = -1;
-    bool m_adding = false;
+    Mode m_mode = Mode::Browsing;
+    /// The stored client the boxes show; none while they are blank or hold a client being added.
+    std::optional<qint64> m_shownId;
     /// The row last found by the search panel; -1 when none.
     int m_found = -1;
     /// What the screen grew by to make room for the search panel.

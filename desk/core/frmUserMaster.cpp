@@ -100,7 +100,7 @@ frmUserMaster::frmUserMaster(Store& store, Prompter& prompter, QWidget* parent)
     connect(cmdClose, &QPushButton::clicked, this, [this] { closeScreen(this); });
 
     m_rows = UserTable(m_store).all();
-    setEditMode(false);
+    setMode(Mode::Browsing);
 }
 
 void frmUserMaster::inform(const QString& text, const QString& title)
@@ -108,16 +108,32 @@ void frmUserMaster::inform(const QString& text, const QString& title)
     m_prompter.message({text, title, PromptMessage::Icon::Information, PromptMessage::Buttons::Ok});
 }
 
-void frmUserMaster::setEditMode(bool editing)
+void frmUserMaster::setMode(Mode mode)
 {
+    m_mode = mode;
+    const bool editing = mode != Mode::Browsing;
     for (QPushButton* button : {cmdAdd, cmdModify, cmdSearch, cmdClose, m_navigation.first,
                                 m_navigation.previous, m_navigation.next, m_navigation.last})
         button->setEnabled(!editing);
-    // A protected user keeps its Delete button disabled while it is shown.
-    cmdDelete->setEnabled(!editing && lbltodel->text() != QLatin1String("N"));
     cmdSave->setEnabled(editing);
     cmdCancel->setEnabled(editing);
     Frame1->setEnabled(editing);
+    // A user is modified by name, so the name stays as stored.
+    txtusername->setReadOnly(mode == Mode::Modifying);
+    enableDelete();
+}
+
+void frmUserMaster::enableDelete()
+{
+    // A protected user keeps its Delete button disabled while it is shown.
+    cmdDelete->setEnabled(m_mode == Mode::Browsing && m_todel != QLatin1String("N"));
+}
+
+void frmUserMaster::showTodel(const QString& todel)
+{
+    m_todel = todel;
+    lbltodel->setText(todel);
+    enableDelete();
 }
 
 void frmUserMaster::showRow()
@@ -125,16 +141,14 @@ void frmUserMaster::showRow()
     const UserRow& user = m_rows.at(m_position);
     txtusername->setText(user.username);
     txtpassword->setText(user.userpass);
-    lbltodel->setText(user.todel);
-    cmdDelete->setEnabled(cmdAdd->isEnabled() && user.todel != QLatin1String("N"));
+    showTodel(user.todel);
 }
 
 void frmUserMaster::clearBoxes()
 {
     txtusername->clear();
     txtpassword->clear();
-    lbltodel->clear();
-    cmdDelete->setEnabled(cmdAdd->isEnabled());
+    showTodel(QString());
 }
 
 void frmUserMaster::move(RecordMove move)
@@ -155,12 +169,10 @@ void frmUserMaster::move(RecordMove move)
 
 void frmUserMaster::add()
 {
-    setEditMode(true);
+    setMode(Mode::Adding);
     txtusername->clear();
     txtpassword->clear();
-    lbltodel->setText(kDeletable);
-    m_adding = true;
-    txtusername->setReadOnly(false);
+    showTodel(kDeletable);
     txtusername->setFocus();
 }
 
@@ -170,9 +182,7 @@ void frmUserMaster::modify()
         inform(QStringLiteral("Can not open Blank Record"));
         return;
     }
-    m_adding = false;
-    setEditMode(true);
-    txtusername->setReadOnly(true);
+    setMode(Mode::Modifying);
     txtpassword->setFocus();
 }
 
@@ -186,9 +196,9 @@ void frmUserMaster::save()
         txtpassword->setFocus();
         return;
     }
-    const UserRow user{txtusername->text(), txtpassword->text(), lbltodel->text()};
+    const UserRow user{txtusername->text(), txtpassword->text(), m_todel};
     try {
-        if (m_adding) {
+        if (m_mode == Mode::Adding) {
             UserTable(m_store).insert(user);
             m_rows.append(user);
             m_position = int(m_rows.size()) - 1;
@@ -211,27 +221,24 @@ void frmUserMaster::save()
         return;
     }
     inform(QStringLiteral("Record Successfully Saved"));
-    if (!m_adding) {
-        txtusername->setReadOnly(false);
-        setEditMode(false);
+    if (m_mode == Mode::Modifying) {
+        setMode(Mode::Browsing);
         return;
     }
     txtusername->clear();
     txtpassword->clear();
-    lbltodel->setText(kDeletable);
+    showTodel(kDeletable);
     txtusername->setFocus();
 }
 
 void frmUserMaster::cancel()
 {
-    m_adding = false;
-    txtusername->setReadOnly(false);
+    setMode(Mode::Browsing);
     // Back to the stored user, so that Delete never acts on a name typed and then cancelled.
     if (m_position >= 0 && m_position < m_rows.size())
         showRow();
     else
         clearBoxes();
-    setEditMode(false);
 }
 
 void frmUserMaster::remove()

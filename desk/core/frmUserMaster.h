@@ -24,8 +24,14 @@ public:
     void GetData(const QString& code) override;
 
 private:
-    void setEditMode(bool editing);
+    /// What the screen is doing; the buttons and boxes it enables follow from it.
+    enum class Mode { Browsing, Adding, Modifying };
+
+    void setMode(Mode mode);
     void showRow();
+    /// Shows whether the user in the boxes may be deleted.
+    void showTodel(const QString& todel);
+    void enableDelete();
     void clearBoxes();
     void move(RecordMove move);
     void add();
@@ -42,7 +48,9 @@ private:
     QList<UserRow> m_rows;
     /// The current row; -1 before the first.
     int m_position = -1;
-    bool m_adding = false;
+    Mode m_mode = Mode::Browsing;
+    /// The todel flag of the user in the boxes ("N" protects it); blank when none is shown.
+    QString m_todel;
 
     QGroupBox* Frame1;
     QLineEdit* txtusername;

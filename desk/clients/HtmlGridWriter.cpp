@@ -1,22 +1,12 @@
-#include "GridExport.h"
+#include "HtmlGridWriter.h"
 
 #include "DecimalText.h"
 
-#include <QDate>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
-#include <QTime>
-
-#include <xlsxwriter.h>
 
 #include <algorithm>
 #include <array>
-#include <limits>
-#include <locale.h>
-#include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -28,41 +18,6 @@ qint64 Pixels(qint64 twips)
 {
     return twips * 13 / (10 * TwipsPerPixel);
 }
-
-/// Windows default theme, indexes 0 to 30, as 0x00BBGGRR.
-constexpr std::array<GridColor, 31> SystemColorTable = {
-    0xC8C8C8, // 0 scroll bar
-    0x000000, // 1 desktop
-    0xD1B499, // 2 active caption
-    0xDBCDBF, // 3 inactive caption
-    0xF0F0F0, // 4 menu
-    0xFFFFFF, // 5 window
-    0x646464, // 6 window frame
-    0x000000, // 7 menu text
-    0x000000, // 8 window text
-    0x000000, // 9 caption text
-    0xB4B4B4, // 10 active border
-    0xFCF7F4, // 11 inactive border
-    0xABABAB, // 12 application workspace
-    0xFF9933, // 13 highlight
-    0xFFFFFF, // 14 highlight text
-    0xF0F0F0, // 15 button face
-    0xA0A0A0, // 16 button shadow
-    0x6D6D6D, // 17 grey text
-    0x000000, // 18 button text
-    0x544E43, // 19 inactive caption text
-    0xFFFFFF, // 20 button highlight
-    0x696969, // 21 3D dark shadow
-    0xE3E3E3, // 22 3D light
-    0x000000, // 23 tooltip text
-    0xE1FFFF, // 24 tooltip background
-    0x000000, // 25 (none)
-    0xCC6600, // 26 hot-tracked item
-    0xEAD1B9, // 27 active caption gradient
-    0xF2E4D7, // 28 inactive caption gradient
-    0xFF9933, // 29 menu highlight
-    0xF0F0F0, // 30 menu bar
-};
 
 /// The characters windows-1252 places at 0x80 to 0x9F; 0 where it places none.
 constexpr std::array<char16_t, 32> Windows1252High = {
@@ -322,177 +277,7 @@ private:
     qint64 m_tableTwips = 0;
 };
 
-// Workbook export.
-
-constexpr int MaxSignificantDigits = 15;
-/// A digit string this long is a mobile number or a code, not an amount.
-constexpr int LongestNumberDigitString = 10;
-
-/// True when the text is a decimal that reads back as the same text from a number cell: its
-/// shortest form (optional "-", no "+", no leading or trailing zeros, no exponent, no grouping), at
-/// most 15 significant digits, and not a digit string of 11 or more digits.
-bool IsNumberText(QStringView text)
-{
-    const qsizetype start = text.startsWith(u'-') ? 1 : 0;
-    qsizetype point = -1;
-    QString digits;
-    for (qsizetype i = start; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c >= u'0' && c <= u'9')
-            digits += QChar(c);
-        else if (c == u'.' && point < 0)
-            point = i;
-        else
-            return false;
-    }
-    const qsizetype wholeDigits = (point < 0 ? text.size() : point) - start;
-    if (wholeDigits < 1 || (text[start] == u'0' && wholeDigits > 1))
-        return false;
-    if (point >= 0 && (point == text.size() - 1 || text.back() == u'0'))
-        return false;
-    if (text == u"-0")
-        return false;
-    if (start == 0 && point < 0 && digits.size() > LongestNumberDigitString)
-        return false;
-    qsizetype significant = digits.size();
-    for (const QChar digit : digits) {
-        if (digit != u'0')
-            break;
-        --significant;
-    }
-    return significant <= MaxSignificantDigits;
-}
-
-/// A date (dd/MM/yyyy or yyyy-MM-dd) with an optional time (H:mm or H:mm:ss after a blank or "T").
-std::optional<lxw_datetime> DateOf(const QString& text, bool* withTime)
-{
-    static const QRegularExpression dayFirst(
-        QStringLiteral(R"(^(\d\d)/(\d\d)/(\d{4})(?:[ T](\d{1,2}):(\d\d)(?::(\d\d))?)?$)"));
-    static const QRegularExpression yearFirst(
-        QStringLiteral(R"(^(\d{4})-(\d\d)-(\d\d)(?:[ T](\d{1,2}):(\d\d)(?::(\d\d))?)?$)"));
-    const QString trimmed = text.trimmed();
-    QRegularExpressionMatch match = dayFirst.match(trimmed);
-    int day = 1;
-    int month = 2;
-    int year = 3;
-    if (!match.hasMatch()) {
-        match = yearFirst.match(trimmed);
-        std::swap(day, year);
-    }
-    if (!match.hasMatch())
-        return std::nullopt;
-    const QDate date(match.captured(year).toInt(), match.captured(month).toInt(),
-                     match.captured(day).toInt());
-    const QTime time(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt());
-    // Before 1900 a spreadsheet has no date cells.
-    if (!date.isValid() || !time.isValid() || date.year() < 1900)
-        return std::nullopt;
-    *withTime = match.hasCaptured(4);
-    return lxw_datetime{date.year(), date.month(),  date.day(),
-                        time.hour(), time.minute(), double(time.second())};
-}
-
-/// Switches this thread to C numbers while it lives: libxlsxwriter prints the numbers of a sheet
-/// written row by row with printf, which would otherwise take the user's decimal mark.
-class CNumbers
-{
-public:
-    CNumbers()
-        : m_c(newlocale(LC_NUMERIC_MASK, "C", nullptr))
-        , m_previous(m_c ? uselocale(m_c) : nullptr)
-    {
-    }
-    ~CNumbers()
-    {
-        if (m_c) {
-            uselocale(m_previous);
-            freelocale(m_c);
-        }
-    }
-    CNumbers(const CNumbers&) = delete;
-    CNumbers& operator=(const CNumbers&) = delete;
-
-private:
-    locale_t m_c;
-    locale_t m_previous;
-};
-
-QString WorkbookPath(const QString& fileName)
-{
-    return fileName.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive) ? fileName + u'x' : fileName;
-}
-
 } // namespace
-
-GridColor SystemColor(int index)
-{
-    return index >= 0 && index < int(SystemColorTable.size()) ? SystemColorTable[index] : 0;
-}
-
-ExportGrid ExportGrid::fromRows(QList<QStringList> rows)
-{
-    ExportGrid grid;
-    qsizetype columns = 0;
-    for (const QStringList& row : rows)
-        columns = std::max(columns, row.size());
-    grid.columns.resize(columns);
-    grid.rows = std::move(rows);
-    return grid;
-}
-
-QString ExportGrid::text(int row, int column) const
-{
-    if (row >= 0 && row < rows.size())
-        return rows[row].value(column);
-    return moreRows.text(row - int(rows.size()), column);
-}
-
-QStringList ExportGrid::rowTexts(int row) const
-{
-    QStringList texts;
-    texts.reserve(columnCount());
-    for (int column = 0; column < columnCount(); ++column)
-        texts << text(row, column);
-    return texts;
-}
-
-void GridTexts::append(std::span<const QByteArrayView> cells)
-{
-    if (m_columns == 0)
-        m_columns = qsizetype(cells.size());
-    const qsizetype above = m_cells.size() - m_columns;
-    for (qsizetype column = 0; column < m_columns; ++column) {
-        const QByteArrayView cell =
-            column < qsizetype(cells.size()) ? cells[size_t(column)] : QByteArrayView();
-        if (above >= 0) {
-            const Cell same = m_cells.at(above + column);
-            if (QByteArrayView(m_bytes.constData() + same.start, same.size) == cell) {
-                m_cells.append(same);
-                continue;
-            }
-        }
-        if (m_bytes.size() + cell.size() > std::numeric_limits<quint32>::max())
-            throw std::length_error("a grid of more than 4 GB of text");
-        m_cells.append({quint32(m_bytes.size()), quint32(cell.size())});
-        m_bytes.append(cell);
-    }
-}
-
-QString GridTexts::text(int row, int column) const
-{
-    if (row < 0 || row >= rowCount() || column < 0 || column >= m_columns)
-        return {};
-    const Cell cell = m_cells.at(row * m_columns + column);
-    return QString::fromUtf8(m_bytes.constData() + cell.start, cell.size);
-}
-
-const ExportCellFormat* ExportGrid::cellFormat(int row, int column) const
-{
-    if (cellFormats.isEmpty())
-        return nullptr;
-    const auto found = cellFormats.constFind({row, column});
-    return found == cellFormats.constEnd() ? nullptr : &*found;
-}
 
 bool SaveGridAsHtml(const QString& fileName, const ExportGrid& grid)
 {
@@ -575,80 +360,4 @@ QString ReplaceAll(QString text, const QString& find, const QString& replacement
     if (!find.isEmpty())
         text.replace(find, replacement);
     return text;
-}
-
-WorkbookExport ExportGridToWorkbookAs(const QString& fileName, const ExportGrid& grid)
-{
-    WorkbookExport result;
-    result.path = WorkbookPath(fileName);
-    if (fileName.isEmpty()) {
-        result.error = QStringLiteral("no file name for the workbook");
-        return result;
-    }
-    if (grid.rowCount() > LXW_ROW_MAX || grid.columnCount() > LXW_COL_MAX) {
-        result.error =
-            QStringLiteral("%1: the grid has more rows or columns than a worksheet holds").arg(result.path);
-        return result;
-    }
-
-    // libxlsxwriter would say so on stderr as well.
-    if (!QFileInfo(result.path).absoluteDir().exists()) {
-        result.error = QStringLiteral("%1: no such folder").arg(result.path);
-        return result;
-    }
-
-    const CNumbers numbers;
-    // Rows are written in order, so the worksheet need not be held in memory however long the list.
-    lxw_workbook_options options = {};
-    options.constant_memory = LXW_TRUE;
-    const QByteArray encodedPath = QFile::encodeName(result.path);
-    lxw_workbook* workbook = workbook_new_opt(encodedPath.constData(), &options);
-    if (!workbook) {
-        result.error = QStringLiteral("%1: the workbook cannot be made").arg(result.path);
-        return result;
-    }
-    lxw_worksheet* sheet = workbook_add_worksheet(workbook, nullptr);
-    lxw_format* dateFormat = workbook_add_format(workbook);
-    format_set_num_format(dateFormat, "dd/mm/yyyy");
-    lxw_format* dateTimeFormat = workbook_add_format(workbook);
-    format_set_num_format(dateTimeFormat, "dd/mm/yyyy hh:mm:ss");
-
-    lxw_error error = LXW_NO_ERROR;
-    for (int row = 0; row < grid.rowCount() && error == LXW_NO_ERROR; ++row) {
-        const auto sheetRow = lxw_row_t(row);
-        for (int column = 0; column < grid.columnCount() && error == LXW_NO_ERROR; ++column) {
-            const QString text = grid.text(row, column);
-            if (text.isEmpty())
-                continue;
-            const auto sheetColumn = lxw_col_t(column);
-            bool withTime = false;
-            std::optional<lxw_datetime> date;
-            if (row >= grid.fixedRows && grid.columns[column].dataType == ExportColumn::DateType)
-                date = DateOf(text, &withTime);
-            if (date)
-                error = worksheet_write_datetime(sheet, sheetRow, sheetColumn, &*date,
-                                                 withTime ? dateTimeFormat : dateFormat);
-            else if (row >= grid.fixedRows && IsNumberText(text))
-                error = worksheet_write_number(sheet, sheetRow, sheetColumn, text.toDouble(), nullptr);
-            else
-                error =
-                    worksheet_write_string(sheet, sheetRow, sheetColumn, text.toUtf8().constData(), nullptr);
-        }
-    }
-    const lxw_error closed = workbook_close(workbook);
-    if (error == LXW_NO_ERROR)
-        error = closed;
-    if (error != LXW_NO_ERROR) {
-        QFile::remove(result.path);
-        result.error = QStringLiteral("%1: %2").arg(result.path, QString::fromUtf8(lxw_strerror(error)));
-    }
-    return result;
-}
-
-WorkbookExport ExportGridToWorkbook(const QString& applicationFolder, const QString& fileName,
-                                    const ExportGrid& grid)
-{
-    if (fileName.isEmpty())
-        return ExportGridToWorkbookAs(QString(), grid);
-    return ExportGridToWorkbookAs(QDir(applicationFolder).filePath(fileName), grid);
 }
