@@ -191,7 +191,9 @@ void ConfirmBench::measureOn(BenchStores& stores, Store::Engine engine, const Tr
         CashTradeTable(*store, kind.stagingTable, kind.storedQuery)
             .forEachFragment([&](const QString&, const QString&) { ++passed; });
     } else {
-        FutureTradeTable(*store).forEachTrade([&](const StagedFutureTrade&) { ++passed; });
+        FutureTradeTable(*store, QStringLiteral("future")).forEachTrade([&](const StagedFutureTrade&) {
+            ++passed;
+        });
     }
     const double pass = SecondsSince(timer);
 

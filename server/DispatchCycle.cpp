@@ -22,9 +22,10 @@ namespace {
 constexpr int kMaxPerPass = 2000;
 constexpr int kStoreRetryMs = 1000;
 
-QString now()
+// The time as the status lines show it.
+QString shown(const QDateTime& time)
 {
-    return QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss AP"));
+    return time.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss AP"));
 }
 
 // The upload file is named after the user id; keep whatever the operator typed out of the path.
@@ -101,14 +102,14 @@ void DispatchCycle::run(std::function<void()> done)
         Q_EMIT statusLine(QStringLiteral("DatabaseError: ") + error.message());
         if (m_recoverStore)
             m_recoverStore();
-        Q_EMIT statusLine(QStringLiteral("Sent: Failed 0 ") + now());
+        Q_EMIT statusLine(QStringLiteral("Sent: Failed 0 ") + shown(m_clock.now()));
         return end();
     } catch (const PayloadFileError& error) {
         // Nothing was marked: the rows that would have gone stay in the queue for the next pass.
         Q_EMIT statusLine(QStringLiteral("Upload: %1; %2 messages stay Queued")
                               .arg(QString::fromLocal8Bit(error.what()))
                               .arg(m_count));
-        Q_EMIT statusLine(QStringLiteral("Sent: Failed %1 ").arg(m_count) + now());
+        Q_EMIT statusLine(QStringLiteral("Sent: Failed %1 ").arg(m_count) + shown(m_clock.now()));
         return end();
     }
     if (m_discarded > 0)
@@ -121,7 +122,7 @@ void DispatchCycle::run(std::function<void()> done)
     if (m_count >= m_session.balance())
         m_notifier.message(QStringLiteral("SMS balance zero Send only %1 SMS").arg(m_session.balance()));
     if (m_count == 0) {
-        Q_EMIT statusLine(QStringLiteral("Sent: Failed 0 ") + now());
+        Q_EMIT statusLine(QStringLiteral("Sent: Failed 0 ") + shown(m_clock.now()));
         return end();
     }
 
@@ -171,7 +172,7 @@ int DispatchCycle::buildUpload(const QString& path)
     m_invalid = int(invalid.size());
     queue.markDiscarded(discarded);
     queue.markInvalid(invalid);
-    queue.markRead(read, QDateTime::currentDateTime());
+    queue.markRead(read, m_clock.now());
     if (!read.isEmpty())
         PassJournal(m_store).begin(m_uploadName, m_session.userId, read);
     // The rows become "Read" only together with the upload file that holds them.
@@ -261,8 +262,10 @@ void DispatchCycle::failUpload()
 {
     if (!m_stopping)
         m_notifier.message(QStringLiteral("Send Fail!"));
-    Q_EMIT statusLine(QStringLiteral("Sent: Failed %1 ").arg(m_count) + now());
-    finishThen(QStringLiteral("Queued"), [this] { end(); });
+    Q_EMIT statusLine(QStringLiteral("Sent: Failed %1 ").arg(m_count) + shown(m_clock.now()));
+    // The gateway never took the upload whole, whatever the journal's stage: as if the last chunk had
+    // never been posted.
+    finishThen(PassJournal::outcomeAt(PassJournal::Stage::Marked), [this] { end(); });
 }
 
 void DispatchCycle::lostLastReply(const QString& reply)
@@ -271,7 +274,7 @@ void DispatchCycle::lostLastReply(const QString& reply)
     Q_EMIT statusLine(QStringLiteral("Upload %1: %2 to the last chunk; %3 messages marked Deleted")
                           .arg(m_uploadName, reply)
                           .arg(m_count));
-    finishThen(QStringLiteral("Deleted"), [this] { end(); });
+    finishThen(PassJournal::outcomeAt(PassJournal::Stage::LastPosted), [this] { end(); });
 }
 
 void DispatchCycle::uploaded()
@@ -285,21 +288,21 @@ void DispatchCycle::uploaded()
 void DispatchCycle::onDebitReply(const GatewayClient::Reply& reply)
 {
     // No reply at all counts as an unconfirmed debit: the upload itself was accepted.
-    const bool debited = reply.delivered && reply.body == "Success";
     const QString answer = reply.delivered ? QString::fromUtf8(reply.body) : QString();
+    const QString outcome = PassJournal::outcomeAt(PassJournal::Stage::Debited, answer);
     advanceThen(
         PassJournal::Stage::Debited,
-        [this, debited] {
+        [this, outcome] {
             stopHereForTests(QStringLiteral("debited"));
-            if (debited)
-                Q_EMIT statusLine(QStringLiteral("Successfully Sent: %1 ").arg(m_count) + now());
+            if (outcome == QLatin1String("Sent"))
+                Q_EMIT statusLine(QStringLiteral("Successfully Sent: %1 ").arg(m_count) +
+                                  shown(m_clock.now()));
             else
                 Q_EMIT statusLine(
                     QStringLiteral("Message Sent but Balance not Deducted %1 , Contect to your vendor ")
                         .arg(m_count) +
-                    now());
-            const QString status = debited ? QStringLiteral("Sent") : QStringLiteral("DelSent");
-            finishThen(status, [this] {
+                    shown(m_clock.now()));
+            finishThen(outcome, [this] {
                 m_session.setBalance(m_session.balance(),
                                      QStringLiteral("Balance SMS: %1").arg(m_session.balance()));
                 end();
@@ -318,8 +321,8 @@ void DispatchCycle::finishThen(const QString& status, std::function<void()> then
         [this, status, rows, then = std::move(then)] {
             // No rows: the pass had been settled meanwhile by another server, which reports it.
             if (*rows > 0) {
-                m_report = PassReport{m_uploadName, *rows, status, m_elapsed.elapsed() / 1000.0,
-                                      QDateTime::currentDateTime()};
+                m_report =
+                    PassReport{m_uploadName, *rows, status, m_elapsed.elapsed() / 1000.0, m_clock.now()};
                 Q_EMIT textsSettled(status, *rows);
             }
             then();
@@ -363,6 +366,6 @@ void DispatchCycle::end()
 QString DispatchCycle::uploadStamp()
 {
     // Milliseconds close the pattern's seconds; the generator is never seeded, as before.
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmsszzz")) + u'_' +
+    return m_clock.now().toString(QStringLiteral("yyyyMMdd_HHmmsszzz")) + u'_' +
            QString::number(m_random() % 9999999u);
 }

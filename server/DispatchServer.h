@@ -35,9 +35,10 @@ struct ServerOptions
 /// the operator's Connect, the one-second dispatch timer that starts a pass, and the exit.
 ///
 /// Everything runs on the window thread without nested event loops: the connect and the pass are
-/// driven by replies and by the clock, and the timer is armed again only when a pass has ended, so
-/// passes never overlap. A standby waits for the store's lock instead of ending, trying it every few
-/// seconds, and takes over as a start would once the server holding it is gone.
+/// driven by replies and by the clock, message boxes are shown without waiting for them to close, and
+/// the timer is armed again only when a pass has ended, so passes never overlap. A standby waits for the
+/// store's lock instead of ending, trying it every few seconds, and takes over as a start would once the
+/// server holding it is gone.
 class DispatchServer : public QObject
 {
     Q_OBJECT

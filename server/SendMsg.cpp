@@ -16,6 +16,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 template <typename T>
@@ -215,21 +218,50 @@ void SendMsg::closeEvent(QCloseEvent* event)
 
 void WindowNotifier::message(const QString& text, const QString& title, Icon icon)
 {
-    QMessageBox box(m_parent);
-    box.setWindowTitle(title.isEmpty() ? QStringLiteral("Quaylink") : title);
-    box.setText(text);
+    const QString caption = title.isEmpty() ? QStringLiteral("Quaylink") : title;
+    for (const QPointer<QMessageBox>& open : std::as_const(m_open)) {
+        if (open && open->text() == text && open->windowTitle() == caption)
+            return;
+    }
+    auto* box = new QMessageBox(m_parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->setWindowTitle(caption);
+    box->setText(text);
     switch (icon) {
     case Icon::None:
         break;
     case Icon::Information:
-        box.setIcon(QMessageBox::Information);
+        box->setIcon(QMessageBox::Information);
         break;
     case Icon::Question:
-        box.setIcon(QMessageBox::Question);
+        box->setIcon(QMessageBox::Question);
         break;
     case Icon::Critical:
-        box.setIcon(QMessageBox::Critical);
+        box->setIcon(QMessageBox::Critical);
         break;
     }
-    box.exec();
+    m_open.append(box);
+    QObject::connect(box, &QDialog::finished, box, [this, box] { boxClosed(box); });
+    box->show();
+}
+
+bool WindowNotifier::hasOpenBoxes() const
+{
+    return std::any_of(m_open.cbegin(), m_open.cend(),
+                       [](const QPointer<QMessageBox>& box) { return !box.isNull(); });
+}
+
+void WindowNotifier::whenBoxesClosed(std::function<void()> action)
+{
+    if (!hasOpenBoxes())
+        return action();
+    m_whenClosed = std::move(action);
+}
+
+void WindowNotifier::boxClosed(QMessageBox* box)
+{
+    m_open.removeIf([box](const QPointer<QMessageBox>& open) { return open.isNull() || open == box; });
+    if (!hasOpenBoxes() && m_whenClosed)
+        std::exchange(m_whenClosed, nullptr)();
 }

@@ -2,7 +2,11 @@
 
 #include "ServerNotifier.h"
 
+#include <QList>
+#include <QPointer>
 #include <QWidget>
+
+#include <functional>
 
 class DispatchServer;
 class ServerSettings;
@@ -11,6 +15,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMessageBox;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -67,13 +72,25 @@ private:
     QLabel* lblSMS;
 };
 
-/// Message boxes of the dispatch server as real modal boxes over its window.
+/// Message boxes of the dispatch server over its window. A box is modal to the operator but has no
+/// event loop of its own: replies, timers and the pass go on while it is up, so nothing the server
+/// does runs nested inside a box. A box whose text is already up is not shown again, so a pass that
+/// fails every second leaves one box, not a pile.
 class WindowNotifier : public ServerNotifier
 {
 public:
     void setParent(QWidget* parent) { m_parent = parent; }
     void message(const QString& text, const QString& title, Icon icon) override;
 
+    bool hasOpenBoxes() const;
+    /// Runs action now when no box is up, else once the operator has closed the last one: a program
+    /// that ends right after a box (another server running, settings saved) ends when it has been read.
+    void whenBoxesClosed(std::function<void()> action);
+
 private:
+    void boxClosed(QMessageBox* box);
+
     QWidget* m_parent = nullptr;
+    QList<QPointer<QMessageBox>> m_open;
+    std::function<void()> m_whenClosed;
 };

@@ -7,6 +7,11 @@ void SystemClock::callAfter(int milliseconds, QObject* context, std::function<vo
     QTimer::singleShot(milliseconds, context, std::move(action));
 }
 
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTime();
+}
+
 SystemClock& SystemClock::instance()
 {
     static SystemClock clock;

@@ -2,8 +2,9 @@
 
 #include <QString>
 
-/// The seam through which the dispatch server shows its message boxes: real modal boxes in the
-/// window, status lines (never waiting) without one, recorded answers in tests.
+/// The seam through which the dispatch server shows its message boxes: modal boxes over the window,
+/// status lines without one, recorded answers in tests. message() never waits for the box to close:
+/// the server goes on as soon as it has said it.
 class ServerNotifier
 {
 public:

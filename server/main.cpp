@@ -119,18 +119,24 @@ int runWindow(int argc, char** argv, const ServerOptions& options, ServerMetrics
     reportService(server, service, metrics);
     int exitStatus = 0;
     bool ended = false;
+    // A box shown as the server ends says why (another server runs, settings saved): the program waits
+    // for the operator to close it. An exit asked for (Exit, SIGTERM) does not wait.
+    bool readBoxesFirst = true;
+    QObject::connect(&server, &DispatchServer::stopping, &app, [&] { readBoxesFirst = false; });
     QObject::connect(&server, &DispatchServer::finished, &app, [&](int status) {
         exitStatus = status;
         ended = true;
-        QCoreApplication::exit(status);
+        if (readBoxesFirst)
+            notifier.whenBoxesClosed([status] { QCoreApplication::exit(status); });
+        else
+            QCoreApplication::exit(status);
     });
     exitOnTerminationSignals(server);
     window.show();
-    if (!server.start())
-        return exitStatus;
     // The window was there to show start-up's status lines; the account is known only now.
-    window.loadAccount();
-    if (!ended)
+    if (server.start())
+        window.loadAccount();
+    if (!ended || (readBoxesFirst && notifier.hasOpenBoxes()))
         app.exec();
     return exitStatus;
 }

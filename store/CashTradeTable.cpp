@@ -23,12 +23,6 @@ QString insertStatement(const QString& table, qsizetype rows)
 
 } // namespace
 
-CashTradeTable::CashTradeTable(const Store& store, Kind kind)
-    : CashTradeTable(store, kind == Kind::Bse ? QStringLiteral("bsetrade") : QStringLiteral("nsetrade"),
-                     kind == Kind::Bse ? QStringLiteral("bse_query") : QStringLiteral("nse_query"))
-{
-}
-
 CashTradeTable::CashTradeTable(const Store& store, const QString& tableName, const QString& queryName)
     : m_store(store)
     , m_tableName(tableName)

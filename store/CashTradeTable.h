@@ -20,15 +20,11 @@ struct CashTradeRow
     QString flag;
 };
 
-/// The cash-market staging tables bsetrade and nsetrade and their stored queries bse_query and
-/// nse_query; on a desk program's connection, its private ones (Store::openPrivateStaging).
+/// A staging table of the cash family (StagingTable: bsetrade, nsetrade) and its stored query
+/// (bse_query, nse_query); on a desk program's connection, its private ones (Store::openPrivateStaging).
 class CashTradeTable
 {
 public:
-    enum class Kind { Bse, Nse };
-
-    CashTradeTable(const Store& store, Kind kind);
-    /// A staging table of the same columns, and the stored query over it.
     CashTradeTable(const Store& store, const QString& tableName, const QString& queryName);
 
     /// Deletes every staged trade.

@@ -57,11 +57,8 @@ QList<DispatchQueue::Row> DispatchQueue::selectQueued(int limit) const
             "SELECT nid, MobileNo, Message FROM MessageQueue WHERE Status = ? ORDER BY nid LIMIT ?"),
         {QStringLiteral("Queued"), limit});
     QList<Row> rows;
-    while (query.next()) {
-        const QVariant message = query.value(2);
-        rows.push_back(
-            {query.value(0).toInt(), query.value(1).toString(), message.toString(), message.isNull()});
-    }
+    while (query.next())
+        rows.push_back({query.value(0).toInt(), query.value(1).toString(), query.value(2).toString()});
     return rows;
 }
 
@@ -90,11 +87,4 @@ void DispatchQueue::markDiscarded(const QList<int>& nids) const
 void DispatchQueue::markInvalid(const QList<int>& nids) const
 {
     markEach(QStringLiteral("UPDATE MessageQueue SET Status = 'Invalid' WHERE %1"), nids, {});
-}
-
-int DispatchQueue::setReadTo(const QString& status) const
-{
-    QSqlQuery query = m_store.exec(QStringLiteral("UPDATE MessageQueue SET Status = ? WHERE Status = ?"),
-                                   {status, QStringLiteral("Read")});
-    return query.numRowsAffected();
 }

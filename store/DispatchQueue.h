@@ -19,7 +19,6 @@ public:
         int nid = 0;
         QString mobileNo;
         QString message;
-        bool messageIsNull = false;
     };
 
     /// Number of rows waiting ("Queued").
@@ -41,9 +40,6 @@ public:
     void markRead(const QList<int>& nids, const QDateTime& when) const;
     void markDiscarded(const QList<int>& nids) const;
     void markInvalid(const QList<int>& nids) const;
-
-    /// Moves every "Read" row to status (the pass's outcome, or back to "Queued"); returns how many.
-    int setReadTo(const QString& status) const;
 
 private:
     void markEach(const QString& sql, const QList<int>& nids, const QVariantList& leading) const;

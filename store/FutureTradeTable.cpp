@@ -9,9 +9,9 @@ constexpr qsizetype kChunkRows = 500;
 
 const QString kColumns = QStringLiteral("clid, scriptname, rate, qty, bsflag, fut_month, opttype, optval");
 
-QString insertStatement(qsizetype rows)
+QString insertStatement(const QString& table, qsizetype rows)
 {
-    QString sql = QStringLiteral("INSERT INTO future (%1, lineseq) VALUES ").arg(kColumns);
+    QString sql = QStringLiteral("INSERT INTO %1 (%2, lineseq) VALUES ").arg(table, kColumns);
     for (qsizetype i = 0; i < rows; ++i) {
         if (i > 0)
             sql += QStringLiteral(", ");
@@ -22,14 +22,15 @@ QString insertStatement(qsizetype rows)
 
 } // namespace
 
-FutureTradeTable::FutureTradeTable(const Store& store)
+FutureTradeTable::FutureTradeTable(const Store& store, const QString& tableName)
     : m_store(store)
+    , m_table(tableName)
 {
 }
 
 void FutureTradeTable::clear() const
 {
-    m_store.exec(QStringLiteral("DELETE FROM future"));
+    m_store.exec(QStringLiteral("DELETE FROM ") + m_table);
 }
 
 FutureTradeTable::Writer::Writer(const FutureTradeTable& table)
@@ -38,9 +39,9 @@ FutureTradeTable::Writer::Writer(const FutureTradeTable& table)
 {
     if (m_batched) {
         m_pending.reserve(kChunkRows);
-        m_chunk = m_table.m_store.prepare(insertStatement(kChunkRows));
+        m_chunk = m_table.m_store.prepare(insertStatement(m_table.m_table, kChunkRows));
     } else {
-        m_single = m_table.m_store.prepare(insertStatement(1));
+        m_single = m_table.m_store.prepare(insertStatement(m_table.m_table, 1));
     }
 }
 
@@ -79,7 +80,7 @@ void FutureTradeTable::Writer::flush()
 {
     if (m_pending.isEmpty())
         return;
-    QSqlQuery rest = m_table.m_store.prepare(insertStatement(m_pending.size()));
+    QSqlQuery rest = m_table.m_store.prepare(insertStatement(m_table.m_table, m_pending.size()));
     for (qsizetype i = 0; i < m_pending.size(); ++i)
         bind(rest, m_pending.at(i), m_written + i + 1);
     Store::exec(rest);
@@ -90,7 +91,7 @@ void FutureTradeTable::Writer::flush()
 QList<QStringList> FutureTradeTable::stagedRows() const
 {
     QSqlQuery query =
-        m_store.exec(QStringLiteral("SELECT %1 FROM future ORDER BY clid, lineseq").arg(kColumns));
+        m_store.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY clid, lineseq").arg(kColumns, m_table));
     QList<QStringList> rows;
     while (query.next()) {
         rows << QStringList{query.value(0).toString(),
@@ -107,7 +108,7 @@ QList<QStringList> FutureTradeTable::stagedRows() const
 
 QStringList FutureTradeTable::clientCodes() const
 {
-    QSqlQuery query = m_store.exec(QStringLiteral("SELECT DISTINCT clid FROM future ORDER BY clid"));
+    QSqlQuery query = m_store.exec(QStringLiteral("SELECT DISTINCT clid FROM %1 ORDER BY clid").arg(m_table));
     QStringList codes;
     while (query.next())
         codes << query.value(0).toString();
@@ -116,7 +117,8 @@ QStringList FutureTradeTable::clientCodes() const
 
 void FutureTradeTable::forEachTrade(const std::function<void(const StagedFutureTrade& trade)>& visit) const
 {
-    QSqlQuery query = m_store.exec(QStringLiteral("SELECT %1 FROM future ORDER BY lineseq").arg(kColumns));
+    QSqlQuery query =
+        m_store.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY lineseq").arg(kColumns, m_table));
     StagedFutureTrade trade;
     while (query.next()) {
         trade.clid = query.value(0).toString();

@@ -36,13 +36,14 @@ struct StagedFutureTrade
     QString optValue;
 };
 
-/// The futures-and-options staging table `future`; on a desk program's connection, its private one
-/// (Store::openPrivateStaging). A table keeps no order, so every row carries its place in the read
-/// (column lineseq): the trades of a client come back in file order on every engine.
+/// A staging table of the futures-and-options family (StagingTable: `future`); on a desk program's
+/// connection, its private one (Store::openPrivateStaging). A table keeps no order, so every row
+/// carries its place in the read (column lineseq): the trades of a client come back in file order on
+/// every engine.
 class FutureTradeTable
 {
 public:
-    explicit FutureTradeTable(const Store& store);
+    FutureTradeTable(const Store& store, const QString& tableName);
 
     /// Deletes every staged trade.
     void clear() const;
@@ -85,4 +86,5 @@ public:
 
 private:
     const Store& m_store;
+    QString m_table;
 };

@@ -7,6 +7,17 @@ namespace {
 
 const QString Read = QStringLiteral("Read");
 
+// A stage the journal does not know (none is written but these) counts as the first.
+PassJournal::Stage stageNamed(const QString& name)
+{
+    for (const PassJournal::Stage stage :
+         {PassJournal::Stage::LastPosted, PassJournal::Stage::Complete, PassJournal::Stage::Debited}) {
+        if (name == PassJournal::stageName(stage))
+            return stage;
+    }
+    return PassJournal::Stage::Marked;
+}
+
 } // namespace
 
 PassJournal::PassJournal(const Store& store)
@@ -27,6 +38,21 @@ QString PassJournal::stageName(Stage stage)
         return QStringLiteral("debited");
     }
     return {};
+}
+
+QString PassJournal::outcomeAt(Stage stage, const QString& debitReply)
+{
+    switch (stage) {
+    case Stage::Marked:
+        break;
+    case Stage::LastPosted:
+        return QStringLiteral("Deleted");
+    case Stage::Complete:
+        return QStringLiteral("DelSent");
+    case Stage::Debited:
+        return debitReply == QLatin1String("Success") ? QStringLiteral("Sent") : QStringLiteral("DelSent");
+    }
+    return QStringLiteral("Queued");
 }
 
 void PassJournal::begin(const QString& uploadName, const QString& userId, const QList<int>& nids) const
@@ -98,15 +124,7 @@ QList<PassJournal::Resolution> PassJournal::resolveInterrupted(const QString& or
     while (open.next()) {
         if (open.value(0).toString() == keepUpload)
             continue;
-        const QString stage = open.value(1).toString();
-        QString status = QStringLiteral("Queued");
-        if (stage == stageName(Stage::LastPosted))
-            status = QStringLiteral("Deleted");
-        else if (stage == stageName(Stage::Complete))
-            status = QStringLiteral("DelSent");
-        else if (stage == stageName(Stage::Debited))
-            status = open.value(2).toString() == QLatin1String("Success") ? QStringLiteral("Sent")
-                                                                          : QStringLiteral("DelSent");
+        const QString status = outcomeAt(stageNamed(open.value(1).toString()), open.value(2).toString());
         passes.append({open.value(0).toString(), open.value(3).toString(), Store::readDateTime(open.value(4)),
                        0, status, std::nullopt, settledBy});
     }

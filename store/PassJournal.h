@@ -42,14 +42,18 @@ public:
     /// in the history, in one transaction; returns how many rows changed.
     int finish(const QString& uploadName, const QString& status, std::optional<double> seconds = {}) const;
 
-    /// Resolves every pass left in the journal by how far it got: last chunk never posted "Queued",
-    /// posted without a reply "Deleted", complete "Sent" when the debit was answered "Success", else
-    /// "DelSent". Rows left "Read" that no journal names take orphanStatus. The pass named keepUpload,
+    /// Resolves every pass left in the journal by how far it got (outcomeAt). Rows left "Read" that no
+    /// journal names take orphanStatus. The pass named keepUpload,
     /// one still in progress, is left as it is. The history keeps each as settled by settledBy.
     QList<Resolution> resolveInterrupted(const QString& orphanStatus, const QString& keepUpload = {},
                                          const QString& settledBy = QStringLiteral("start-up")) const;
 
     static QString stageName(Stage stage);
+    /// What the rows of a pass become when it ends at stage with no further word from the gateway:
+    /// "Queued" before the last chunk was posted (the upload cannot have completed), "Deleted" once it
+    /// was (sending again could deliver every message twice), "DelSent" once the upload was complete,
+    /// and after the debit "Sent" when it was answered "Success", else "DelSent".
+    static QString outcomeAt(Stage stage, const QString& debitReply = {});
 
 private:
     QString rowsOfPass() const;

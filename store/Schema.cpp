@@ -1,5 +1,6 @@
 #include "Schema.h"
 
+#include "StagingTables.h"
 #include "Store.h"
 
 #include <QSet>
@@ -25,13 +26,52 @@ struct TableDefinition
     const char* privateColumns = nullptr;
 };
 
-// Trade files are staged in these tables and composed through these views. Each desk connection gets
-// its own (createPrivateStaging); the shared ones are kept for programs written before that.
-const QStringList kStagingTables = {QStringLiteral("bsetrade"), QStringLiteral("nsetrade"),
-                                    QStringLiteral("future"),   QStringLiteral("commodity"),
-                                    QStringLiteral("ncdex"),    QStringLiteral("TempMessage")};
-const QStringList kStagingViews = {QStringLiteral("bse_query"), QStringLiteral("nse_query"),
-                                   QStringLiteral("v_commodity"), QStringLiteral("v_ncdex")};
+// The table of a staging family.
+TableDefinition stagingTable(const StagingTable& staging)
+{
+    switch (staging.family) {
+    case StagingTable::Family::Cash:
+        return {staging.table,
+                "clientcode %CI%, scriptname %CI%, rate %AMOUNT%, qty INTEGER, bs_stat %CI%",
+                {},
+                {}};
+    case StagingTable::Family::Future:
+        // lineseq: the trade's place in its read, as a table keeps no order of its own.
+        return {staging.table,
+                "clid %CI%, scriptname %CI%, rate %AMOUNT%, qty INTEGER, bsflag %CI%, fut_month %CI%, "
+                "opttype %CI%, optval %CI%",
+                {},
+                {},
+                nullptr,
+                "lineseq %BIGINT%"};
+    case StagingTable::Family::Commodity:
+        return {staging.table,
+                "clid %CI%, scriptname %CI%, rate %AMOUNT%, qty INTEGER, bsflag %CI%, monthnm %CI%",
+                {},
+                {}};
+    case StagingTable::Family::Messages:
+        break;
+    }
+    return {staging.table, "nid %AUTO%, MobileNo %CI%, Message %CI%", {}, {}};
+}
+
+bool isStagingTable(const char* name)
+{
+    for (const StagingTable& staging : StagingTable::all()) {
+        if (qstrcmp(staging.table, name) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool isStagingView(const char* name)
+{
+    for (const StagingTable& staging : StagingTable::all()) {
+        if (staging.storedQuery && qstrcmp(staging.storedQuery, name) == 0)
+            return true;
+    }
+    return false;
+}
 
 QString forEngine(QString sql, Engine engine)
 {
@@ -60,7 +100,7 @@ QList<TableDefinition> tables()
         {QStringLiteral("F"), 9, 2, 8, 7, 6, 3, 5, 4}, {QStringLiteral("C"), 6, 1, 5, 4, 3, 2, 0, 0},
         {QStringLiteral("D"), 2, 3, 7, 6, 5, 4, 0, 0},
     };
-    return {
+    QList<TableDefinition> tables = {
         {"MessageQueue",
          "nid %AUTO%, MobileNo %CI%, Message %CI%, UserName %CI%, BatchNo %BIGINT%, AppID %CI%, SuperUser "
          "%CI%, "
@@ -105,25 +145,6 @@ QList<TableDefinition> tables()
           {QStringLiteral("N"), 0, 15, 15, 30, 45, 12, 57, 12, 69, 12, 81, 12}},
          "Exchange, clientstart, clientlen, scriptstart, scriptlen, buyqtystart, buyqtylen, buyratestart, "
          "buyratelen, saleqtystart, saleqtylen, saleratestart, saleratelen"},
-        {"bsetrade", "clientcode %CI%, scriptname %CI%, rate %AMOUNT%, qty INTEGER, bs_stat %CI%", {}, {}},
-        {"nsetrade", "clientcode %CI%, scriptname %CI%, rate %AMOUNT%, qty INTEGER, bs_stat %CI%", {}, {}},
-        // lineseq: the trade's place in its read, as a table keeps no order of its own.
-        {"future",
-         "clid %CI%, scriptname %CI%, rate %AMOUNT%, qty INTEGER, bsflag %CI%, fut_month %CI%, opttype %CI%, "
-         "optval %CI%",
-         {},
-         {},
-         nullptr,
-         "lineseq %BIGINT%"},
-        {"commodity",
-         "clid %CI%, scriptname %CI%, rate %AMOUNT%, qty INTEGER, bsflag %CI%, monthnm %CI%",
-         {},
-         {}},
-        {"ncdex",
-         "clid %CI%, scriptname %CI%, rate %AMOUNT%, qty INTEGER, bsflag %CI%, monthnm %CI%",
-         {},
-         {}},
-        {"TempMessage", "nid %AUTO%, MobileNo %CI%, Message %CI%", {}, {}},
         {"MessageMaster", "id %AUTO%, message TEXT", {}, {}},
         // The dispatch server's journal of the pass in progress: how far its upload got, and its rows.
         {"DispatchPass",
@@ -141,6 +162,9 @@ QList<TableDefinition> tables()
          {}},
         {"DispatchLockHolder", "Host TEXT, Pid %BIGINT%, Since %DATETIME%", {}, {}},
     };
+    for (const StagingTable& staging : StagingTable::all())
+        tables.append(stagingTable(staging));
+    return tables;
 }
 
 struct ViewDefinition
@@ -183,18 +207,24 @@ QList<ViewDefinition> views(Engine engine)
                    "bsflag")
             .arg(twoDecimals(average, engine), side("bsflag"), QLatin1String(table));
     };
-    return {
-        {"bse_query", cashQuery("bsetrade")},
-        {"nse_query", cashQuery("nsetrade")},
-        {"v_commodity", commodityView("commodity")},
-        {"v_ncdex", commodityView("ncdex")},
-        {"v_QueueLen", QStringLiteral("SELECT UserName AS username, COUNT(*) AS qlength FROM MessageQueue "
-                                      "WHERE Status = 'Queued' GROUP BY UserName ORDER BY UserName")},
-        // By position: nid, mobile number, user name (not shown), text, queue time, application id, ...
-        {"v_messageQueue",
-         QStringLiteral("SELECT nid, MobileNo, UserName AS username, Message, QDateTime, AppID, "
-                        "BatchNo, Status FROM MessageQueue WHERE Status = 'Queued' ORDER BY nid")},
-    };
+    QList<ViewDefinition> staging;
+    for (const StagingTable& table : StagingTable::all()) {
+        if (table.family == StagingTable::Family::Cash)
+            staging.append({table.storedQuery, cashQuery(table.table)});
+        else if (table.family == StagingTable::Family::Commodity)
+            staging.append({table.storedQuery, commodityView(table.table)});
+    }
+    return staging +
+           QList<ViewDefinition>{
+               {"v_QueueLen",
+                QStringLiteral("SELECT UserName AS username, COUNT(*) AS qlength FROM MessageQueue "
+                               "WHERE Status = 'Queued' GROUP BY UserName ORDER BY UserName")},
+               // By position: nid, mobile number, user name (not shown), text, queue time, application id,
+               // ...
+               {"v_messageQueue",
+                QStringLiteral("SELECT nid, MobileNo, UserName AS username, Message, QDateTime, AppID, "
+                               "BatchNo, Status FROM MessageQueue WHERE Status = 'Queued' ORDER BY nid")},
+           };
 }
 
 QSet<QString> existingRelations(const Store& store)
@@ -339,7 +369,7 @@ void Schema::createPrivateStaging(const Store& store)
     const Engine engine = store.engine();
     Transaction transaction(store, Transaction::Writes::PrivateStaging);
     for (const TableDefinition& table : tables()) {
-        if (!kStagingTables.contains(QLatin1String(table.name)))
+        if (!isStagingTable(table.name))
             continue;
         QString columns = QLatin1String(table.columns);
         if (table.privateColumns)
@@ -351,7 +381,7 @@ void Schema::createPrivateStaging(const Store& store)
     // now; SQLite looks up a temporary view's tables when it runs, in temp first. A shared view would
     // go on reading the shared tables on both engines.
     for (const ViewDefinition& view : views(engine)) {
-        if (kStagingViews.contains(QLatin1String(view.name)))
+        if (isStagingView(view.name))
             store.exec(QStringLiteral("CREATE TEMP VIEW %1 AS %2").arg(QLatin1String(view.name), view.sql));
     }
     transaction.commit();

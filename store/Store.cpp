@@ -6,10 +6,12 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QThread>
 #include <QTimeZone>
 
 #include <atomic>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -59,6 +61,7 @@ void Store::reopen()
     try {
         connect(false);
     } catch (const StoreError&) {
+        m_db = QSqlDatabase::database(previous, false);
         QSqlDatabase::removeDatabase(m_connectionName);
         m_connectionName = previous;
         throw;
@@ -70,6 +73,7 @@ void Store::reopen()
     }
     QSqlDatabase::removeDatabase(previous);
     m_closed = false;
+    m_inTransaction = false;
     if (m_privateStaging) {
         m_privateStaging = false;
         openPrivateStaging();
@@ -131,10 +135,13 @@ void Store::connect(bool create)
         throw StoreError(
             QStringLiteral("cannot open the message store %1: the database driver is not installed")
                 .arg(where));
-    if (!db.open())
+    const QSqlDatabase previous = std::exchange(m_db, db);
+    if (!db.open()) {
+        m_db = previous;
         throw StoreError(
             QStringLiteral("cannot open the message store %1: %2").arg(where, errorText(db.lastError())),
             db.lastError().nativeErrorCode());
+    }
 
     try {
         configureConnection();
@@ -148,6 +155,7 @@ void Store::connect(bool create)
 Store::~Store()
 {
     close();
+    m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
@@ -180,7 +188,34 @@ void Store::configureConnection()
 
 QSqlDatabase Store::database() const
 {
-    return QSqlDatabase::database(m_connectionName, false);
+    awaitTurn();
+    return m_db;
+}
+
+void Store::awaitTurn() const
+{
+    QMutexLocker locker(&m_turnLock);
+    while (m_turnHolder && m_turnHolder != QThread::currentThread())
+        m_turnEnded.wait(&m_turnLock);
+}
+
+Store::Turn::Turn(const Store& store, QThread* thread)
+    : m_store(&store)
+{
+    QMutexLocker locker(&store.m_turnLock);
+    while (store.m_turnHolder && store.m_turnHolder != QThread::currentThread())
+        store.m_turnEnded.wait(&store.m_turnLock);
+    store.m_turnHolder = thread;
+}
+
+void Store::Turn::end()
+{
+    if (!m_store)
+        return;
+    QMutexLocker locker(&m_store->m_turnLock);
+    m_store->m_turnHolder = nullptr;
+    m_store->m_turnEnded.wakeAll();
+    m_store = nullptr;
 }
 
 bool Store::isOpen() const
@@ -276,9 +311,14 @@ void Store::openPrivateStaging()
 Transaction::Transaction(const Store& store, Writes writes)
     : m_store(store)
 {
+    m_store.awaitTurn();
+    if (m_store.m_inTransaction)
+        throw StoreError(QStringLiteral("a transaction is already open on this connection of the message "
+                                        "store; a second one cannot begin inside it"));
     const bool immediate = m_store.engine() == Store::Engine::Sqlite && writes == Writes::Store;
     m_store.exec(immediate ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
     m_active = true;
+    m_store.m_inTransaction = true;
 }
 
 Transaction::~Transaction()
@@ -295,11 +335,13 @@ void Transaction::commit()
 {
     m_store.exec(QStringLiteral("COMMIT"));
     m_active = false;
+    m_store.m_inTransaction = false;
 }
 
 void Transaction::rollback()
 {
     m_active = false;
+    m_store.m_inTransaction = false;
     if (m_store.isOpen())
         m_store.exec(QStringLiteral("ROLLBACK"));
 }

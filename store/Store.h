@@ -4,14 +4,18 @@
 #include "StoreLocation.h"
 
 #include <QDateTime>
+#include <QMutex>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
+#include <QWaitCondition>
 
 #include <functional>
 #include <memory>
 #include <span>
+
+class QThread;
 
 /// One open connection to the message store, on SQLite or PostgreSQL.
 ///
@@ -71,24 +75,53 @@ public:
     /// desk program asks for them, the dispatch server does not. Only the first call does anything.
     void openPrivateStaging();
 
+    /// Hands the connection to one thread for a while: statements from any other thread wait until
+    /// the turn ends. The desk reads trade files on a worker thread through its only connection; a
+    /// window that starts store work meanwhile waits for the read instead of interleaving with it.
+    /// Taken by the thread that starts the worker (so nothing slips in before the worker begins), and
+    /// ended by whichever thread is done with it.
+    class Turn
+    {
+    public:
+        Turn(const Store& store, QThread* thread);
+        ~Turn() { end(); }
+        Turn(const Turn&) = delete;
+        Turn& operator=(const Turn&) = delete;
+        void end();
+
+    private:
+        const Store* m_store;
+    };
+
 private:
     Store(const StoreLocation& location, const QString& connectionName);
     static QString newConnectionName();
     /// Opens the connection named m_connectionName; create: a missing SQLite file is made first.
     void connect(bool create);
     void configureConnection();
+    /// The connection, once the thread holding the turn (if another) has ended it.
     QSqlDatabase database() const;
+    void awaitTurn() const;
 
     StoreLocation m_location;
     QString m_connectionName;
     bool m_closed = false;
     bool m_privateStaging = false;
+    // Kept here rather than looked up by name: a lookup is refused on any thread but the one that
+    // opened the connection, and the turn lets a worker thread use it.
+    QSqlDatabase m_db;
+    mutable bool m_inTransaction = false;
+    mutable QMutex m_turnLock;
+    mutable QWaitCondition m_turnEnded;
+    mutable QThread* m_turnHolder = nullptr;
 
     friend class Transaction;
 };
 
 /// A write transaction: BEGIN IMMEDIATE on SQLite, so that two programs never deadlock on an
-/// upgrade from reading to writing. Rolled back when left without commit().
+/// upgrade from reading to writing. Rolled back when left without commit(). Transactions do not nest:
+/// a second one on a connection that has one open throws StoreError rather than sending a BEGIN that
+/// SQLite refuses and PostgreSQL ignores, whose COMMIT would then commit the outer one half done.
 class Transaction
 {
 public:

@@ -1,6 +1,6 @@
 #include "ReportCommand.h"
 
-#include "QueueGridRow.h"
+#include "MessageGrid.h"
 #include "Reports.h"
 
 #include <QDate>

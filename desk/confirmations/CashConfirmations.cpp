@@ -21,8 +21,6 @@ constexpr qsizetype kMaximumTextLength = 158;
 
 enum Position { ClientCode, ScriptName, Rate, Qty, Flag, kPositionCount };
 
-const char* const kPositionNames[kPositionCount] = {"clientcode", "script_name", "rate", "qty", "bs_state"};
-
 struct Fragment
 {
     QString clientCode;
@@ -32,20 +30,23 @@ struct Fragment
 } // namespace
 
 /// Reads the lines of a delimited cash file into the staging writer at the configured positions.
-class CashConfirmations::DelimitedReader : public CashLineReader
+class CashConfirmations::DelimitedReader : public LineReader
 {
 public:
-    DelimitedReader(const CashConfirmations& owner, CashTradeTable::Writer& writer, TradeReadReport& report)
+    DelimitedReader(const CashConfirmations& owner, TradeReadReport& report)
         : m_kind(owner.m_kind)
         , m_splitter(m_kind.firstDelimiter, m_kind.secondDelimiter)
-        , m_writer(writer)
+        , m_table(owner.table())
+        , m_writer(m_table)
         , m_report(report)
     {
         for (int k = 0; k < kPositionCount; ++k) {
-            m_positions[k] = *owner.m_positions[size_t(k)];
+            m_positions[k] = owner.position(k);
             m_needed = std::max(m_needed, m_positions[k] + 1);
         }
     }
+
+    void finish() override { m_writer.flush(); }
 
     bool readLine(QByteArrayView line, const QString& file, qint64 lineNumber) override
     {
@@ -99,10 +100,34 @@ private:
 
     const TradeFileKind& m_kind;
     TradeLineSplitter m_splitter;
-    CashTradeTable::Writer& m_writer;
+    const CashTradeTable m_table;
+    CashTradeTable::Writer m_writer;
     TradeReadReport& m_report;
     int m_positions[kPositionCount] = {};
     int m_needed = 0;
+};
+
+/// Reads the lines of an Orion cash file, both legs of a line, into the staging writer.
+class CashConfirmations::OrionReader : public LineReader
+{
+public:
+    OrionReader(const CashConfirmations& owner, TradeReadReport& report)
+        : m_table(owner.table())
+        , m_writer(m_table)
+        , m_reader(makeOrionCashLineReader(owner.m_orionPositions, m_writer, report))
+    {
+    }
+
+    bool readLine(QByteArrayView line, const QString& file, qint64 lineNumber) override
+    {
+        return m_reader->readLine(line, file, lineNumber);
+    }
+    void finish() override { m_writer.flush(); }
+
+private:
+    const CashTradeTable m_table;
+    CashTradeTable::Writer m_writer;
+    std::unique_ptr<CashLineReader> m_reader;
 };
 
 CashConfirmations::CashConfirmations(DeskSession& session, const TradeFileKind& kind)
@@ -122,58 +147,26 @@ CashTradeTable CashConfirmations::table() const
     return CashTradeTable(m_session.StoreConnection(), m_kind.stagingTable, m_kind.storedQuery);
 }
 
-void CashConfirmations::open()
+void CashConfirmations::clearStaging()
 {
     table().clear();
-    loadPositions();
 }
 
 void CashConfirmations::loadPositions()
 {
-    if (m_kind.positionsTable == TradeFileKind::PositionsTable::BnfOrion) {
-        m_orionPositions = OrionPositions::load(m_session.StoreConnection(), positionsKey());
-        m_positionsLoaded = true;
+    if (m_kind.positionsTable != TradeFileKind::PositionsTable::BnfOrion) {
+        TradeConfirmations::loadPositions();
         return;
     }
-    const auto row = ColumnPositions(m_session.StoreConnection()).read(positionsKey());
-    if (!row)
-        throw StoreError(
-            QStringLiteral("bnfconfigure has no row %1 with the column positions").arg(positionsKey()));
-    for (int k = 0; k < kPositionCount; ++k) {
-        const std::optional<int> position = (*row)[size_t(k)];
-        if (!position || *position < 0)
-            throw StoreError(
-                QStringLiteral("the column position %1 of bnfconfigure row %2 is not a field number")
-                    .arg(QLatin1String(kPositionNames[k]), positionsKey()));
-    }
-    m_positions = *row;
+    m_orionPositions = OrionPositions::load(m_session.StoreConnection(), positionsKey());
     m_positionsLoaded = true;
 }
 
-TradeReadReport CashConfirmations::readFiles(const QStringList& files, const Progress& progress)
+std::unique_ptr<TradeConfirmations::LineReader> CashConfirmations::startRead(TradeReadReport& report)
 {
-    if (!m_positionsLoaded)
-        loadPositions();
-
-    TradeReadReport report;
-    const Store& store = m_session.StoreConnection();
-    const CashTradeTable trades = table();
-    Transaction transaction(store, Transaction::Writes::PrivateStaging);
-    trades.clear();
-    CashTradeTable::Writer writer(trades);
-    std::unique_ptr<CashLineReader> reader;
-    if (m_kind.layout == TradeFileKind::Layout::FixedWidth)
-        reader = makeOrionCashLineReader(m_orionPositions, writer, report);
-    else
-        reader = std::make_unique<DelimitedReader>(*this, writer, report);
-
-    ReadTradeLines(files, m_kind.skipsFirstLine, progress, report.problems,
-                   [&reader](QByteArrayView line, const QString& file, qint64 lineNumber) {
-                       return reader->readLine(line, file, lineNumber);
-                   });
-    writer.flush();
-    transaction.commit();
-    return report;
+    if (m_kind.lines == TradeFileKind::Lines::FixedWidth)
+        return std::make_unique<OrionReader>(*this, report);
+    return std::make_unique<DelimitedReader>(*this, report);
 }
 
 QList<QStringList> CashConfirmations::stagedTrades() const

@@ -30,13 +30,8 @@ public:
     QString appId() const { return m_kind.appId; }
     QString positionsKey() const { return m_kind.settingsRow; }
 
-    void open() override;
-    /// Throws StoreError when the row is missing or a position is empty or negative.
+    /// The Orion kinds load their bnfOrion row; throws StoreError when a position cannot be used.
     void loadPositions() override;
-    const ColumnPositions::Row& positions() const { return m_positions; }
-
-    /// Kinds whose conversion error ends a file report it in conversionErrors, one box each.
-    TradeReadReport readFiles(const QStringList& files, const Progress& progress = {}) override;
 
     /// The staged trades: client code, script name, rate, quantity, buy/sale; ordered by client code,
     /// script name and buy/sale.
@@ -56,9 +51,11 @@ public:
 
 private:
     class DelimitedReader;
+    class OrionReader;
     CashTradeTable table() const;
+    void clearStaging() override;
+    /// Kinds whose conversion error ends a file report it in conversionErrors, one box each.
+    std::unique_ptr<LineReader> startRead(TradeReadReport& report) override;
 
-    ColumnPositions::Row m_positions{};
     OrionPositions m_orionPositions;
-    bool m_positionsLoaded = false;
 };

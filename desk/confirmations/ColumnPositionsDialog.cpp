@@ -1,8 +1,10 @@
 #include "ColumnPositionsDialog.h"
 
 #include "ColumnPositions.h"
+#include "OrionPositionsDialog.h"
 #include "Prompter.h"
 #include "Store.h"
+#include "TradeFileKind.h"
 #include "WindowGeometry.h"
 
 #include <QGridLayout>
@@ -31,25 +33,43 @@ QString ColumnPositionsDialog::labelCaption(int k)
     return captions.value(k);
 }
 
-ColumnPositionsDialog::ColumnPositionsDialog(const Layout& layout, Store& store, Prompter& prompter,
+QDialog* MakeSettingsDialog(const TradeFileKind& kind, Store& store, Prompter& prompter, QWidget* owner)
+{
+    if (kind.settings.name.isEmpty())
+        return nullptr;
+    if (kind.positionsTable == TradeFileKind::PositionsTable::BnfOrion)
+        return new OrionPositionsDialog(kind, store, prompter, owner);
+    return new ColumnPositionsDialog(kind, store, prompter, owner);
+}
+
+QDialog* MakeSettingsDialog(const QString& name, Store& store, Prompter& prompter, QWidget* owner)
+{
+    for (const TradeFileKind& kind : TradeFileKind::all()) {
+        if (kind.settings.name == name)
+            return MakeSettingsDialog(kind, store, prompter, owner);
+    }
+    return nullptr;
+}
+
+ColumnPositionsDialog::ColumnPositionsDialog(const TradeFileKind& kind, Store& store, Prompter& prompter,
                                              QWidget* owner)
     : QDialog(owner)
     , m_store(store)
     , m_prompter(prompter)
-    , m_cd(layout.cd)
+    , m_cd(kind.settingsRow)
     , OKButton(new QPushButton(QStringLiteral("OK"), this))
     , CancelButton(new QPushButton(QStringLiteral("&Close"), this))
 {
-    setObjectName(QLatin1String(layout.name));
-    setWindowTitle(layout.caption);
+    setObjectName(kind.settings.name);
+    setWindowTitle(kind.settings.caption);
     OKButton->setObjectName(QStringLiteral("OKButton"));
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
 
-    auto* heading = new QLabel(layout.heading, this);
+    auto* heading = new QLabel(kind.settings.heading, this);
     heading->setObjectName(QStringLiteral("lblheading"));
     auto* grid = new QGridLayout;
     grid->addWidget(heading, 0, 1);
-    for (int k = 0; k < layout.count && k < ColumnPositions::kCount; ++k) {
+    for (int k = 0; k < kind.settings.positionCount && k < ColumnPositions::kCount; ++k) {
         auto* box = new QLineEdit(this);
         box->setObjectName(QStringLiteral("txtcolno_%1").arg(k));
         auto* label = new QLabel(labelCaption(k), this);
@@ -61,7 +81,7 @@ ColumnPositionsDialog::ColumnPositionsDialog(const Layout& layout, Store& store,
         Label1 << label;
         connect(box, &QLineEdit::textChanged, this, [this] {
             if (!m_loading)
-                CancelButton->setText(kCancel);
+                setEdited(true);
         });
     }
     auto* buttons = new QVBoxLayout;
@@ -96,7 +116,7 @@ void ColumnPositionsDialog::load()
         txtcolno[k]->setText(value ? QString::number(*value) : QString());
     }
     m_loading = false;
-    CancelButton->setText(kClose);
+    setEdited(false);
     if (!row && !failed)
         reportMissingRow();
 }
@@ -135,9 +155,15 @@ void ColumnPositionsDialog::save()
     load();
 }
 
+void ColumnPositionsDialog::setEdited(bool edited)
+{
+    m_edited = edited;
+    CancelButton->setText(edited ? kCancel : kClose);
+}
+
 void ColumnPositionsDialog::closeOrCancel()
 {
-    if (CancelButton->text() == kCancel)
+    if (m_edited)
         load();
     else
         reject();

@@ -8,27 +8,17 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class Store;
+struct TradeFileKind;
 
 /// The settings dialog of one kind of delimited trade file: edits the first few column positions
-/// of its bnfconfigure row, with the two-press close of an edited dialog.
+/// of its bnfconfigure row, with the two-press close of an edited dialog. Its name, caption, heading
+/// and number of boxes come from the kind's description.
 class ColumnPositionsDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    /// What tells the five dialogs apart.
-    struct Layout
-    {
-        const char* name;
-        QString caption;
-        /// The bnfconfigure row: "B", "N", "F", "C" or "D".
-        QString cd;
-        /// How many positions, from clientcode on, the dialog shows and writes.
-        int count;
-        QString heading;
-    };
-
-    ColumnPositionsDialog(const Layout& layout, Store& store, Prompter& prompter, QWidget* owner);
+    ColumnPositionsDialog(const TradeFileKind& kind, Store& store, Prompter& prompter, QWidget* owner);
 
     /// The captions of the boxes, in column order.
     static QString labelCaption(int k);
@@ -40,6 +30,8 @@ private:
     void load();
     void save();
     void closeOrCancel();
+    /// An edited dialog's close button puts the stored positions back first ("CANCEL").
+    void setEdited(bool edited);
     void reportMissingRow();
     void reportStoreError(const QString& message);
 
@@ -47,9 +39,15 @@ private:
     Prompter& m_prompter;
     QString m_cd;
     bool m_loading = false;
+    bool m_edited = false;
 
     QList<QLineEdit*> txtcolno;
     QList<QLabel*> Label1;
     QPushButton* OKButton;
     QPushButton* CancelButton;
 };
+
+/// The settings dialog the kind's Configure opens, on its settings row; nullptr where it has none.
+QDialog* MakeSettingsDialog(const TradeFileKind& kind, Store& store, Prompter& prompter, QWidget* owner);
+/// The settings dialog of that objectName, as the first kind that opens it describes it.
+QDialog* MakeSettingsDialog(const QString& name, Store& store, Prompter& prompter, QWidget* owner);

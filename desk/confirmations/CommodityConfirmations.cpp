@@ -20,9 +20,6 @@ constexpr qsizetype kTextLimit = 158;
 
 enum Position { ClientCode, ScriptName, Rate, Qty, Flag, Month, kPositionCount };
 
-const char* const kPositionNames[kPositionCount] = {"clientcode", "script_name", "rate",
-                                                    "qty",        "bs_state",    "monthnm"};
-
 // One row of the stored query: the code as staged and its fragment.
 struct Fragment
 {
@@ -39,24 +36,26 @@ QString queuedKey(const QString& mobileNo, const QString& message)
 } // namespace
 
 /// Turns the lines of an MCX or NCDEX file into staged trades at the configured positions.
-class CommodityConfirmations::LineReader
+class CommodityConfirmations::CommodityLineReader : public LineReader
 {
 public:
-    LineReader(const CommodityConfirmations& owner, CommodityTradeTable::Writer& writer,
-               TradeReadReport& report)
+    CommodityLineReader(const CommodityConfirmations& owner, TradeReadReport& report)
         : m_kind(owner.m_kind)
         , m_splitter(m_kind.firstDelimiter, m_kind.secondDelimiter)
-        , m_writer(writer)
+        , m_table(owner.table())
+        , m_writer(m_table)
         , m_report(report)
     {
         for (int k = 0; k < kPositionCount; ++k) {
-            m_positions[k] = *owner.m_positions[size_t(k)];
+            m_positions[k] = owner.position(k);
             if (m_positions[k] >= m_positions[m_furthest])
                 m_furthest = k;
         }
     }
 
-    bool readLine(QByteArrayView line, const QString& file, qint64 lineNumber)
+    void finish() override { m_writer.flush(); }
+
+    bool readLine(QByteArrayView line, const QString& file, qint64 lineNumber) override
     {
         const int fields = m_splitter.split(line);
         // Fewer than 11 fields: not a trade line, passed over without a word as the screen does.
@@ -67,7 +66,7 @@ public:
         if (m_positions[m_furthest] >= fields)
             return skip(file, lineNumber,
                         QStringLiteral("the %1 position %2 lies beyond its %3 fields")
-                            .arg(QLatin1String(kPositionNames[m_furthest]))
+                            .arg(positionName(m_furthest))
                             .arg(m_positions[m_furthest])
                             .arg(fields));
 
@@ -100,7 +99,8 @@ private:
 
     const TradeFileKind& m_kind;
     TradeLineSplitter m_splitter;
-    CommodityTradeTable::Writer& m_writer;
+    const CommodityTradeTable m_table;
+    CommodityTradeTable::Writer m_writer;
     TradeReadReport& m_report;
     int m_positions[kPositionCount] = {};
     // The position that lies furthest into the line.
@@ -117,46 +117,14 @@ CommodityTradeTable CommodityConfirmations::table() const
     return CommodityTradeTable(m_session.StoreConnection(), m_kind.stagingTable);
 }
 
-void CommodityConfirmations::open()
+void CommodityConfirmations::clearStaging()
 {
     table().clear();
-    loadPositions();
 }
 
-void CommodityConfirmations::loadPositions()
+std::unique_ptr<TradeConfirmations::LineReader> CommodityConfirmations::startRead(TradeReadReport& report)
 {
-    const QString& key = m_kind.settingsRow;
-    const auto row = ColumnPositions(m_session.StoreConnection()).read(key);
-    if (!row)
-        throw StoreError(QStringLiteral("bnfconfigure has no row %1 with the column positions").arg(key));
-    for (int k = 0; k < kPositionCount; ++k) {
-        const std::optional<int> position = (*row)[size_t(k)];
-        if (!position || *position < 0)
-            throw StoreError(
-                QStringLiteral("the column position %1 of bnfconfigure row %2 is not a field number")
-                    .arg(QLatin1String(kPositionNames[k]), key));
-    }
-    m_positions = *row;
-    m_positionsLoaded = true;
-}
-
-TradeReadReport CommodityConfirmations::readFiles(const QStringList& files, const Progress& progress)
-{
-    if (!m_positionsLoaded)
-        loadPositions();
-    TradeReadReport report;
-    const CommodityTradeTable trades = table();
-    Transaction transaction(m_session.StoreConnection(), Transaction::Writes::PrivateStaging);
-    trades.clear();
-    CommodityTradeTable::Writer writer(trades);
-    LineReader reader(*this, writer, report);
-    ReadTradeLines(files, m_kind.skipsFirstLine, progress, report.problems,
-                   [&](QByteArrayView line, const QString& file, qint64 lineNumber) {
-                       return reader.readLine(line, file, lineNumber);
-                   });
-    writer.flush();
-    transaction.commit();
-    return report;
+    return std::make_unique<CommodityLineReader>(*this, report);
 }
 
 QList<QStringList> CommodityConfirmations::stagedGrid() const

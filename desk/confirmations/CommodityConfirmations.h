@@ -18,15 +18,6 @@ class CommodityConfirmations : public TradeConfirmations
 public:
     CommodityConfirmations(DeskSession& session, const TradeFileKind& kind);
 
-    void open() override;
-    /// Throws StoreError when the row is missing or one of its six positions is empty or negative.
-    void loadPositions() override;
-
-    /// A line whose rate or quantity is not a number, or that ends before a configured position, is
-    /// passed over and named in the report's problems; reading goes on. The buy/sale flag is "S" for 2
-    /// or the letter S and "B" for any other value.
-    TradeReadReport readFiles(const QStringList& files, const Progress& progress = {}) override;
-
     /// An empty first column, then clid, scriptname, rate, qty, bsflag, monthnm; by client code.
     QList<QStringList> stagedGrid() const override;
     QStringList missingClientCodes() const override;
@@ -37,9 +28,11 @@ public:
     QList<QueueGridRow> generate(const QString& prefix) const override;
 
 private:
-    class LineReader;
+    class CommodityLineReader;
     CommodityTradeTable table() const;
-
-    ColumnPositions::Row m_positions{};
-    bool m_positionsLoaded = false;
+    void clearStaging() override;
+    /// A line whose rate or quantity is not a number, or that ends before a configured position, is
+    /// passed over and named in the report's problems; reading goes on. The buy/sale flag is "S" for 2
+    /// or the letter S and "B" for any other value.
+    std::unique_ptr<LineReader> startRead(TradeReadReport& report) override;
 };

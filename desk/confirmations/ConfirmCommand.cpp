@@ -1,9 +1,8 @@
 #include "ConfirmCommand.h"
 
-#include "QueueGridRow.h"
+#include "MessageGrid.h"
 
 #include "DeskSession.h"
-#include "NetPositionConfirmations.h"
 #include "Store.h"
 #include "TradeConfirmations.h"
 #include "TradeFileList.h"
@@ -15,7 +14,38 @@ namespace {
 
 QString builtKinds()
 {
-    return TradeFileKind::builtCommands().join(QStringLiteral(", "));
+    return TradeFileKind::commands().join(QStringLiteral(", "));
+}
+
+// The command-line names of a kind's layouts: "qty-avg or qty-amt-avg".
+QString layoutNames(const TradeFileKind& kind)
+{
+    QStringList names;
+    for (const TradeFileKind::Layout& layout : kind.layouts)
+        names << layout.commandName;
+    return names.join(QStringLiteral(" or "));
+}
+
+// The kinds that are written in more than one layout: "netpos".
+QString kindsWithLayouts()
+{
+    QStringList kinds;
+    for (const TradeFileKind& kind : TradeFileKind::all()) {
+        if (!kind.layouts.isEmpty())
+            kinds << kind.command;
+    }
+    return kinds.join(QStringLiteral(", "));
+}
+
+// "netpos only: qty-avg or qty-amt-avg".
+QString layoutHelp()
+{
+    QStringList help;
+    for (const TradeFileKind& kind : TradeFileKind::all()) {
+        if (!kind.layouts.isEmpty())
+            help << QStringLiteral("%1 only: %2").arg(kind.command, layoutNames(kind));
+    }
+    return help.join(QStringLiteral("; "));
 }
 
 } // namespace
@@ -25,8 +55,7 @@ void ConfirmCommand::configure(QCommandLineParser& parser) const
     parser.setApplicationDescription(summary());
     parser.addOption({QStringLiteral("prefix"), QStringLiteral("the text that begins every message"),
                       QStringLiteral("TEXT")});
-    parser.addOption({QStringLiteral("layout"), QStringLiteral("netpos only: qty-avg or qty-amt-avg"),
-                      QStringLiteral("LAYOUT")});
+    parser.addOption({QStringLiteral("layout"), layoutHelp(), QStringLiteral("LAYOUT")});
     parser.addOption({QStringLiteral("user"),
                       QStringLiteral("the desk user stamped on queued messages (admin)"),
                       QStringLiteral("NAME"), QStringLiteral("admin")});
@@ -44,17 +73,20 @@ int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& contex
         throw UsageError(QStringLiteral("confirm needs the kind of trade file: %1").arg(builtKinds()));
     const QString kind = arguments.first();
     const TradeFileKind* description = TradeFileKind::byCommand(kind);
-    if (!description || !description->built)
+    if (!description)
         throw UsageError(QStringLiteral("confirm %1 is not available; the kinds available are %2")
                              .arg(kind, builtKinds()));
-    if (parser.isSet(QStringLiteral("layout")) &&
-        description->messages != TradeFileKind::MessageSource::NetPositions)
-        throw UsageError(QStringLiteral("--layout is for netpos only"));
-    const std::optional<NetPositionConfirmations::Layout> layout =
-        NetPositionConfirmations::layoutNamed(parser.value(QStringLiteral("layout")));
-    if (parser.isSet(QStringLiteral("layout")) && !layout)
-        throw UsageError(QStringLiteral("--layout takes qty-avg or qty-amt-avg, not %1")
-                             .arg(parser.value(QStringLiteral("layout"))));
+    int layout = 0;
+    if (parser.isSet(QStringLiteral("layout"))) {
+        if (description->layouts.isEmpty())
+            throw UsageError(QStringLiteral("--layout is for %1 only").arg(kindsWithLayouts()));
+        const QString name = parser.value(QStringLiteral("layout"));
+        while (layout < description->layouts.size() && description->layouts[layout].commandName != name)
+            ++layout;
+        if (layout == description->layouts.size())
+            throw UsageError(
+                QStringLiteral("--layout takes %1, not %2").arg(layoutNames(*description), name));
+    }
     const QStringList files = arguments.mid(1);
     if (files.isEmpty())
         throw UsageError(QStringLiteral("confirm %1 needs at least one trade file").arg(kind));
@@ -79,9 +111,7 @@ int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& contex
     session.setCurrentUserName(user);
     const std::unique_ptr<TradeConfirmations> engine = TradeConfirmations::create(session, *description);
     engine->loadPositions();
-    auto* netPositions = dynamic_cast<NetPositionConfirmations*>(engine.get());
-    if (netPositions && layout)
-        netPositions->setLayout(*layout);
+    engine->setLayout(layout);
 
     QTextStream& err = context.err();
     TradeFileList listed;
@@ -107,10 +137,8 @@ int ConfirmCommand::run(const QCommandLineParser& parser, CommandContext& contex
             << Qt::endl;
     }
     const QList<QueueGridRow> grid = engine->generate(prefix);
-    if (netPositions) {
-        for (const QString& warning : netPositions->generationWarnings())
-            err << warning << Qt::endl;
-    }
+    for (const QString& warning : engine->generationWarnings())
+        err << warning << Qt::endl;
     // An empty grid says "no trades" and "sent already" alike; the count tells them apart.
     if (engine->alreadyQueued() > 0)
         err << engine->alreadyQueuedText() << Qt::endl;

@@ -1,21 +1,29 @@
 #include "ConfirmationScreens.h"
 
+#include "DeskSession.h"
 #include "ScreenCatalog.h"
 #include "TradeScreen.h"
-#include "frm_NetPosition.h"
 
 void addConfirmationScreens(ScreenCatalog& catalog, DeskSession& session, Prompter& prompter)
 {
-    // Every kind of trade file that can be read has its screen.
+    // Every described kind has its screen, and its entry in the SMS menu; kinds that share an entry
+    // (one exchange in the two trade-file types) give it once, and it opens the screen of the type the
+    // desk is set to when it is chosen.
+    QStringList entries;
     for (const TradeFileKind& kind : TradeFileKind::all()) {
-        if (!kind.built)
+        catalog.add(kind.screen,
+                    [&kind, &session, &prompter] { return new TradeScreen(kind, session, prompter); });
+        if (kind.menuEntry.isEmpty() || entries.contains(kind.menuEntry))
             continue;
-        if (kind.messages == TradeFileKind::MessageSource::NetPositions)
-            catalog.add(kind.screen, [&kind, &session, &prompter] {
-                return new frm_NetPosition(kind, session, prompter);
-            });
-        else
-            catalog.add(kind.screen,
-                        [&kind, &session, &prompter] { return new TradeScreen(kind, session, prompter); });
+        entries << kind.menuEntry;
+        catalog.addMenuEntry({QStringLiteral("m_utilsms"), kind.menuEntry, kind.menuCaption,
+                              [entry = kind.menuEntry, &session] {
+                                  for (const TradeFileKind& candidate : TradeFileKind::all()) {
+                                      if (candidate.menuEntry == entry &&
+                                          candidate.opensFor(session.TradeFileType()))
+                                          return candidate.screen;
+                                  }
+                                  return QString();
+                              }});
     }
 }

@@ -32,15 +32,6 @@ constexpr qsizetype kFixedScriptLength = 30;
 
 enum Position { ClientCode, ScriptName, Rate, Qty, Flag, Month, OptType, OptValue, kPositionCount };
 
-const char* const kPositionNames[kPositionCount] = {"clientcode", "script_name", "rate",    "qty",
-                                                    "bs_state",   "monthnm",     "opttype", "optval"};
-
-bool readsPosition(const Kind& kind, int position)
-{
-    return kind.layout != Kind::Layout::DelimitedFixedCode ||
-           (position != ClientCode && position != ScriptName);
-}
-
 // The texts of one client code, built trade by trade.
 struct ClientTexts
 {
@@ -51,25 +42,28 @@ struct ClientTexts
 } // namespace
 
 /// Turns the lines of a futures-and-options file into staged trades at the configured positions.
-class FutureConfirmations::LineReader
+class FutureConfirmations::FutureLineReader : public LineReader
 {
 public:
-    LineReader(const FutureConfirmations& owner, FutureTradeTable::Writer& writer, TradeReadReport& report)
+    FutureLineReader(const FutureConfirmations& owner, TradeReadReport& report)
         : m_kind(owner.m_kind)
         , m_splitter(m_kind.firstDelimiter, m_kind.secondDelimiter)
-        , m_writer(writer)
+        , m_table(owner.table())
+        , m_writer(m_table)
         , m_report(report)
     {
         for (int k = 0; k < kPositionCount; ++k) {
-            if (!readsPosition(m_kind, k))
+            if (!owner.readsPosition(k))
                 continue;
-            m_positions[k] = *owner.m_positions[size_t(k)];
+            m_positions[k] = owner.position(k);
             if (m_positions[k] >= m_positions[m_furthest])
                 m_furthest = k;
         }
     }
 
-    bool readLine(QByteArrayView line, const QString& file, qint64 lineNumber)
+    void finish() override { m_writer.flush(); }
+
+    bool readLine(QByteArrayView line, const QString& file, qint64 lineNumber) override
     {
         const int fields = m_splitter.split(line);
         // Not a trade line: no message, as the screen gives none.
@@ -80,7 +74,7 @@ public:
         if (m_positions[m_furthest] >= fields)
             return skip(file, lineNumber,
                         QStringLiteral("the %1 position %2 lies beyond its %3 fields")
-                            .arg(QLatin1String(kPositionNames[m_furthest]))
+                            .arg(positionName(m_furthest))
                             .arg(m_positions[m_furthest])
                             .arg(fields));
 
@@ -95,7 +89,7 @@ public:
         row.qty = *qty;
         row.flag = *flag;
 
-        if (m_kind.layout == Kind::Layout::DelimitedFixedCode) {
+        if (m_kind.lines == Kind::Lines::DelimitedFixedCode) {
             // Characters, not bytes: a code or script may hold letters beyond ASCII.
             const QString text = DecodeTradeText(line);
             row.clid = text.mid(kFixedCodeStart, kFixedCodeLength).trimmed();
@@ -126,7 +120,8 @@ private:
 
     const Kind& m_kind;
     TradeLineSplitter m_splitter;
-    FutureTradeTable::Writer& m_writer;
+    const FutureTradeTable m_table;
+    FutureTradeTable::Writer m_writer;
     TradeReadReport& m_report;
     int m_positions[kPositionCount] = {};
     // The position the kind reads that lies furthest into the line.
@@ -140,49 +135,17 @@ FutureConfirmations::FutureConfirmations(DeskSession& session, const TradeFileKi
 
 FutureTradeTable FutureConfirmations::table() const
 {
-    return FutureTradeTable(m_session.StoreConnection());
+    return FutureTradeTable(m_session.StoreConnection(), m_kind.stagingTable);
 }
 
-void FutureConfirmations::open()
+void FutureConfirmations::clearStaging()
 {
     table().clear();
-    loadPositions();
 }
 
-void FutureConfirmations::loadPositions()
+std::unique_ptr<TradeConfirmations::LineReader> FutureConfirmations::startRead(TradeReadReport& report)
 {
-    const QString& key = m_kind.settingsRow;
-    const auto row = ColumnPositions(m_session.StoreConnection()).read(key);
-    if (!row)
-        throw StoreError(QStringLiteral("bnfconfigure has no row %1 with the column positions").arg(key));
-    for (int k = 0; k < kPositionCount; ++k) {
-        const std::optional<int> position = (*row)[size_t(k)];
-        if (readsPosition(m_kind, k) && (!position || *position < 0))
-            throw StoreError(
-                QStringLiteral("the column position %1 of bnfconfigure row %2 is not a field number")
-                    .arg(QLatin1String(kPositionNames[k]), key));
-    }
-    m_positions = *row;
-    m_positionsLoaded = true;
-}
-
-TradeReadReport FutureConfirmations::readFiles(const QStringList& files, const Progress& progress)
-{
-    if (!m_positionsLoaded)
-        loadPositions();
-    TradeReadReport report;
-    const FutureTradeTable trades = table();
-    Transaction transaction(m_session.StoreConnection(), Transaction::Writes::PrivateStaging);
-    trades.clear();
-    FutureTradeTable::Writer writer(trades);
-    LineReader reader(*this, writer, report);
-    ReadTradeLines(files, m_kind.skipsFirstLine, progress, report.problems,
-                   [&](QByteArrayView line, const QString& file, qint64 lineNumber) {
-                       return reader.readLine(line, file, lineNumber);
-                   });
-    writer.flush();
-    transaction.commit();
-    return report;
+    return std::make_unique<FutureLineReader>(*this, report);
 }
 
 QList<QStringList> FutureConfirmations::stagedGrid() const

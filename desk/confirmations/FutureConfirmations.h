@@ -18,15 +18,6 @@ class FutureConfirmations : public TradeConfirmations
 public:
     FutureConfirmations(DeskSession& session, const TradeFileKind& kind);
 
-    void open() override;
-    /// Throws StoreError when the row is missing or a position the kind reads is empty or negative.
-    void loadPositions() override;
-    const ColumnPositions::Row& positions() const { return m_positions; }
-
-    /// A line whose buy/sale flag, rate or quantity is not a number, or that ends before a configured
-    /// position, is passed over and named in the report's problems; reading goes on.
-    TradeReadReport readFiles(const QStringList& files, const Progress& progress = {}) override;
-
     /// clid, scriptname, rate, qty, bsflag, fut_month, opttype, optval behind the mark; by client code
     /// and, within a client, in file order.
     QList<QStringList> stagedGrid() const override;
@@ -38,9 +29,10 @@ public:
     QList<QueueGridRow> generate(const QString& prefix) const override;
 
 private:
-    class LineReader;
+    class FutureLineReader;
     FutureTradeTable table() const;
-
-    ColumnPositions::Row m_positions{};
-    bool m_positionsLoaded = false;
+    void clearStaging() override;
+    /// A line whose buy/sale flag, rate or quantity is not a number, or that ends before a configured
+    /// position, is passed over and named in the report's problems; reading goes on.
+    std::unique_ptr<LineReader> startRead(TradeReadReport& report) override;
 };

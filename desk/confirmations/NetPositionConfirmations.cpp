@@ -63,24 +63,24 @@ QString shortest(const QString& cell)
 } // namespace
 
 /// Cuts the fields of one report line at the layout's places into a position.
-class NetPositionConfirmations::LineReader
+class NetPositionConfirmations::ReportReader : public LineReader
 {
 public:
-    LineReader(Layout layout, QList<Position>& positions, TradeReadReport& report)
-        : m_starts(layout == Layout::QtyAvg ? kQtyAvg : kQtyAmtAvg)
-        , m_positions(positions)
+    ReportReader(NetPositionConfirmations& owner, TradeReadReport& report)
+        : m_owner(owner)
+        , m_starts(owner.layout() == QtyAvg ? kQtyAvg : kQtyAmtAvg)
         , m_report(report)
     {
     }
 
-    void readLine(QByteArrayView bytes, const QString& file, qint64 lineNumber)
+    bool readLine(QByteArrayView bytes, const QString& file, qint64 lineNumber) override
     {
         const QString line = DecodeTradeText(bytes);
         // Headings, totals and short lines have no number here.
         if (!IsWrittenNumber(QStringView(cut(line, m_starts.acceptance)))) {
             ++m_report.skipped;
             ++m_unmatched;
-            return;
+            return true;
         }
         Position position;
         position.exchange = cut(line, m_starts.exchange).trimmed();
@@ -110,7 +110,7 @@ public:
                                                     "not read and gets no text.")
                                          .arg(file, QString::number(lineNumber), QLatin1String(number.name),
                                               QuoteTradeText(QStringView(field).trimmed()), whose);
-                return;
+                return true;
             }
             *number.cell = FormatHundredths(*hundredths);
         }
@@ -118,32 +118,36 @@ public:
                                           valueOf(position.saleQty) * valueOf(position.salePrice));
         m_positions << position;
         ++m_report.staged;
+        return true;
     }
 
-    /// Lines passed over because their acceptance field is no number, and positions not read.
-    qint64 unmatched() const { return m_unmatched; }
-    qint64 unread() const { return m_unread; }
+    void finish() override
+    {
+        m_owner.m_positions = std::move(m_positions);
+        m_owner.buildFragments();
+        // A report read in the other layout matches no line at all; say so rather than show an empty
+        // table.
+        const int layout = m_owner.layout();
+        if (m_report.staged == 0 && m_unread == 0 && m_unmatched > 0)
+            m_report.notices << QStringLiteral("No line matched the %1 layout, so no position was read. "
+                                               "Check that the report is written in that layout, or "
+                                               "choose %2.")
+                                    .arg(m_owner.layoutCaption(layout),
+                                         m_owner.layoutCaption(layout == QtyAvg ? QtyAmtAvg : QtyAvg));
+    }
 
 private:
+    NetPositionConfirmations& m_owner;
     const FieldStarts& m_starts;
-    QList<Position>& m_positions;
+    QList<Position> m_positions;
     TradeReadReport& m_report;
     qint64 m_unmatched = 0;
     qint64 m_unread = 0;
 };
 
-std::optional<NetPositionConfirmations::Layout> NetPositionConfirmations::layoutNamed(const QString& name)
+QString NetPositionConfirmations::layoutCaption(int layout) const
 {
-    if (name == QLatin1String("qty-avg"))
-        return Layout::QtyAvg;
-    if (name == QLatin1String("qty-amt-avg"))
-        return Layout::QtyAmtAvg;
-    return std::nullopt;
-}
-
-QString NetPositionConfirmations::layoutCaption(Layout layout)
-{
-    return layout == Layout::QtyAvg ? QStringLiteral("Qty,Avg") : QStringLiteral("Qty,Amt,Avg");
+    return m_kind.layouts.value(layout).caption;
 }
 
 NetPositionConfirmations::NetPositionConfirmations(DeskSession& session, const TradeFileKind& kind)
@@ -151,26 +155,9 @@ NetPositionConfirmations::NetPositionConfirmations(DeskSession& session, const T
 {
 }
 
-TradeReadReport NetPositionConfirmations::readFiles(const QStringList& files, const Progress& progress)
+std::unique_ptr<TradeConfirmations::LineReader> NetPositionConfirmations::startRead(TradeReadReport& report)
 {
-    TradeReadReport report;
-    QList<Position> positions;
-    LineReader reader(m_layout, positions, report);
-    ReadTradeLines(files, false, progress, report.problems,
-                   [&](QByteArrayView line, const QString& file, qint64 lineNumber) {
-                       reader.readLine(line, file, lineNumber);
-                       return true;
-                   });
-    m_positions = std::move(positions);
-    buildFragments();
-    // A report read in the other layout matches no line at all; say so rather than show an empty table.
-    if (report.staged == 0 && reader.unread() == 0 && reader.unmatched() > 0)
-        report.notices << QStringLiteral("No line matched the %1 layout, so no position was read. Check "
-                                         "that the report is written in that layout, or choose %2.")
-                              .arg(layoutCaption(m_layout),
-                                   layoutCaption(m_layout == Layout::QtyAvg ? Layout::QtyAmtAvg
-                                                                            : Layout::QtyAvg));
-    return report;
+    return std::make_unique<ReportReader>(*this, report);
 }
 
 void NetPositionConfirmations::buildFragments()
@@ -222,7 +209,7 @@ QList<QStringList> NetPositionConfirmations::stagedGrid() const
     return rows;
 }
 
-QList<QStringList> NetPositionConfirmations::fragmentGrid() const
+QList<QStringList> NetPositionConfirmations::rawGrid() const
 {
     QList<QStringList> rows;
     rows.reserve(m_fragments.size());

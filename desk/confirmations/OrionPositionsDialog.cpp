@@ -4,6 +4,7 @@
 #include "OrionPositionsRow.h"
 #include "Prompter.h"
 #include "Store.h"
+#include "TradeFileKind.h"
 #include "TradeFileLines.h"
 #include "WindowGeometry.h"
 
@@ -38,12 +39,12 @@ QString mustBeWhole(const QString& box)
 
 } // namespace
 
-OrionPositionsDialog::OrionPositionsDialog(const char* name, const QString& caption, const QString& exchange,
-                                           Store& store, Prompter& prompter, QWidget* owner)
+OrionPositionsDialog::OrionPositionsDialog(const TradeFileKind& kind, Store& store, Prompter& prompter,
+                                           QWidget* owner)
     : QDialog(owner)
     , m_store(store)
     , m_prompter(prompter)
-    , m_exchange(exchange)
+    , m_exchange(kind.settingsRow)
     , txtfile(new QLineEdit(this))
     , cmdFileBrow(new QPushButton(QStringLiteral("..."), this))
     , txtfileprev(new QPlainTextEdit(this))
@@ -51,8 +52,8 @@ OrionPositionsDialog::OrionPositionsDialog(const char* name, const QString& capt
     , CancelButton(new QPushButton(QStringLiteral("&Close"), this))
     , Label4(new QLabel(this))
 {
-    setObjectName(QLatin1String(name));
-    setWindowTitle(caption);
+    setObjectName(kind.settings.name);
+    setWindowTitle(kind.settings.caption);
     txtfile->setObjectName(QStringLiteral("txtfile"));
     cmdFileBrow->setObjectName(QStringLiteral("cmdFileBrow"));
     txtfileprev->setObjectName(QStringLiteral("txtfileprev"));

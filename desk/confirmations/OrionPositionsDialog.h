@@ -9,16 +9,17 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class Store;
+struct TradeFileKind;
 
 /// The settings dialog of one exchange's Orion cash files: edits the six start and length pairs of
-/// its bnfOrion row, and finds them from a field marked in the first line of a sample file.
+/// its bnfOrion row, and finds them from a field marked in the first line of a sample file. Its name
+/// and caption come from the kind's description.
 class OrionPositionsDialog : public QDialog
 {
     Q_OBJECT
 
-protected:
-    OrionPositionsDialog(const char* name, const QString& caption, const QString& exchange, Store& store,
-                         Prompter& prompter, QWidget* owner);
+public:
+    OrionPositionsDialog(const TradeFileKind& kind, Store& store, Prompter& prompter, QWidget* owner);
 
 private:
     void load();

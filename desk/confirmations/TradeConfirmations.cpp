@@ -1,32 +1,81 @@
 #include "TradeConfirmations.h"
 
-#include "CashConfirmations.h"
 #include "ClientTable.h"
-#include "CommodityConfirmations.h"
 #include "DeskSession.h"
-#include "FutureConfirmations.h"
 #include "MessageQueueTable.h"
-#include "NetPositionConfirmations.h"
+#include "Store.h"
+#include "TradeFileLines.h"
 
 #include <QSet>
+
+#include <optional>
 
 std::unique_ptr<TradeConfirmations> TradeConfirmations::create(DeskSession& session,
                                                                const TradeFileKind& kind)
 {
-    if (!kind.built)
-        return nullptr;
-    switch (kind.messages) {
-    case TradeFileKind::MessageSource::StoredQuery:
-        return std::make_unique<CashConfirmations>(session, kind);
-    case TradeFileKind::MessageSource::TradeFragments:
-        return std::make_unique<FutureConfirmations>(session, kind);
-    case TradeFileKind::MessageSource::NetPositions:
-        return std::make_unique<NetPositionConfirmations>(session, kind);
-    case TradeFileKind::MessageSource::GreetingQuery:
-        return std::make_unique<CommodityConfirmations>(session, kind);
-    default:
-        return nullptr;
+    return kind.makeEngine ? kind.makeEngine(session, kind) : nullptr;
+}
+
+void TradeConfirmations::open()
+{
+    clearStaging();
+    loadPositions();
+}
+
+QLatin1String TradeConfirmations::positionName(int k)
+{
+    static const char* const names[] = {"clientcode", "script_name", "rate",    "qty",
+                                        "bs_state",   "monthnm",     "opttype", "optval"};
+    return QLatin1String(k >= 0 && k < int(std::size(names)) ? names[k] : "position");
+}
+
+bool TradeConfirmations::readsPosition(int k) const
+{
+    // Fixed-code lines carry the client code and the script name at fixed characters.
+    return m_kind.lines != TradeFileKind::Lines::DelimitedFixedCode || k > 1;
+}
+
+void TradeConfirmations::loadPositions()
+{
+    if (m_kind.positionCount == 0) {
+        m_positionsLoaded = true;
+        return;
     }
+    const QString& key = m_kind.settingsRow;
+    const auto row = ColumnPositions(m_session.StoreConnection()).read(key);
+    if (!row)
+        throw StoreError(QStringLiteral("bnfconfigure has no row %1 with the column positions").arg(key));
+    for (int k = 0; k < m_kind.positionCount; ++k) {
+        const std::optional<int> position = (*row)[size_t(k)];
+        if (readsPosition(k) && (!position || *position < 0))
+            throw StoreError(
+                QStringLiteral("the column position %1 of bnfconfigure row %2 is not a field number")
+                    .arg(positionName(k), key));
+    }
+    m_positions = *row;
+    m_positionsLoaded = true;
+}
+
+TradeReadReport TradeConfirmations::readFiles(const QStringList& files, const Progress& progress)
+{
+    if (!m_positionsLoaded)
+        loadPositions();
+    TradeReadReport report;
+    // The staging table is emptied and filled in one transaction: a failure leaves what it held.
+    std::optional<Transaction> transaction;
+    if (!m_kind.stagingTable.isEmpty()) {
+        transaction.emplace(m_session.StoreConnection(), Transaction::Writes::PrivateStaging);
+        clearStaging();
+    }
+    const std::unique_ptr<LineReader> reader = startRead(report);
+    ReadTradeLines(files, m_kind.skipsFirstLine, progress, report.problems,
+                   [&reader](QByteArrayView line, const QString& file, qint64 lineNumber) {
+                       return reader->readLine(line, file, lineNumber);
+                   });
+    reader->finish();
+    if (transaction)
+        transaction->commit();
+    return report;
 }
 
 namespace {

@@ -1,14 +1,28 @@
 #include "TradeFileKind.h"
 
+#include "CashConfirmations.h"
+#include "CommodityConfirmations.h"
+#include "FutureConfirmations.h"
+#include "NetPositionConfirmations.h"
+
 #include <QStringList>
 
 namespace {
 
 using Kind = TradeFileKind;
 
-QList<TradeFileKind> describeKinds()
+template <class Engine>
+std::unique_ptr<TradeConfirmations> makeEngine(DeskSession& session, const TradeFileKind& kind)
 {
-    QList<TradeFileKind> kinds;
+    return std::make_unique<Engine>(session, kind);
+}
+
+std::deque<TradeFileKind> describeKinds()
+{
+    std::deque<TradeFileKind> kinds;
+    const auto add = [&kinds](const Kind& kind) {
+        kinds.push_back(kind);
+    };
 
     // Cash market, delimited: the wording comes from the store's query over the staged trades.
     Kind bse;
@@ -17,8 +31,13 @@ QList<TradeFileKind> describeKinds()
     bse.caption = QStringLiteral("BSE Trade Parser");
     bse.appId = QStringLiteral("BSE");
     bse.settingsRow = QStringLiteral("B");
-    bse.settingsDialog = QStringLiteral("dlgbseconfig");
     bse.positionCount = 5;
+    bse.settings = {QStringLiteral("dlgbseconfig"), QStringLiteral("Bse Configuration"),
+                    QStringLiteral("Column Nos."), 5};
+    bse.makeEngine = &makeEngine<CashConfirmations>;
+    bse.menuEntry = QStringLiteral("m_sms_bse");
+    bse.menuCaption = QStringLiteral("&BSE");
+    bse.fileType = Kind::FileType::Odin;
     bse.firstDelimiter = '|';
     bse.secondDelimiter = ',';
     bse.ratePointShift = -2; // rates in paise
@@ -36,8 +55,7 @@ QList<TradeFileKind> describeKinds()
     bse.summaryGridFormat =
         QStringLiteral("                         |  Client Code        | Script Name      "
                        "          | Amount    |   Buy / Sale | Count      |  Avg. Rate");
-    bse.built = true;
-    kinds << bse;
+    add(bse);
 
     Kind nse = bse;
     nse.command = QStringLiteral("nse");
@@ -45,7 +63,10 @@ QList<TradeFileKind> describeKinds()
     nse.caption = QStringLiteral("NSE Trade Parser");
     nse.appId = QStringLiteral("NSE");
     nse.settingsRow = QStringLiteral("N");
-    nse.settingsDialog = QStringLiteral("dlgnseconfig");
+    nse.settings = {QStringLiteral("dlgnseconfig"), QStringLiteral("Nse Configuration"),
+                    QStringLiteral("Column Nos."), 5};
+    nse.menuEntry = QStringLiteral("m_sms_nse");
+    nse.menuCaption = QStringLiteral("&NSE");
     nse.firstDelimiter = ',';
     nse.secondDelimiter = '|';
     nse.ratePointShift = 0;
@@ -59,7 +80,7 @@ QList<TradeFileKind> describeKinds()
     nse.summaryGridFormat =
         QStringLiteral("                     |  Client Code        | Script Name          "
                        "      | Amount    |   Buy / Sale | Count       | Avg Rate   ");
-    kinds << nse;
+    add(nse);
 
     // Futures and options: every staged trade is a fragment of its own.
     Kind fno;
@@ -68,8 +89,13 @@ QList<TradeFileKind> describeKinds()
     fno.caption = QStringLiteral("F n O");
     fno.appId = QStringLiteral("FUT");
     fno.settingsRow = QStringLiteral("F");
-    fno.settingsDialog = QStringLiteral("dlgfutconfig");
     fno.positionCount = 8;
+    fno.settings = {QStringLiteral("dlgfutconfig"), QStringLiteral("Future Trade Configuration"),
+                    QStringLiteral("Column No."), 8};
+    fno.makeEngine = &makeEngine<FutureConfirmations>;
+    fno.menuEntry = QStringLiteral("m_sms_fno");
+    fno.menuCaption = QStringLiteral("&FnO");
+    fno.fileType = Kind::FileType::Odin;
     fno.firstDelimiter = ',';
     fno.secondDelimiter = '|';
     fno.flag = Kind::FlagReading::TwoIsSale;
@@ -86,8 +112,7 @@ QList<TradeFileKind> describeKinds()
                        "          | Qty           |   Buy / Sale | Month      | Option | "
                        "Option Value ");
     fno.messagesTab = QStringLiteral("Messages");
-    fno.built = true;
-    kinds << fno;
+    add(fno);
 
     // Orion layout: fixed-width cash files with both legs on a line, and F&O files whose code, script
     // and month stand at fixed places.
@@ -96,11 +121,15 @@ QList<TradeFileKind> describeKinds()
     orionBse.screen = QStringLiteral("frmorinBSE");
     orionBse.caption = QStringLiteral("BSE Trade File");
     orionBse.appId = QStringLiteral("BSE");
-    orionBse.layout = Kind::Layout::FixedWidth;
+    orionBse.lines = Kind::Lines::FixedWidth;
     orionBse.positionsTable = Kind::PositionsTable::BnfOrion;
     orionBse.settingsRow = QStringLiteral("B");
-    orionBse.settingsDialog = QStringLiteral("dlgorinbse");
     orionBse.positionCount = 12;
+    orionBse.settings = {QStringLiteral("dlgorinbse"), QStringLiteral("Bse Configuration"), {}, 12};
+    orionBse.makeEngine = &makeEngine<CashConfirmations>;
+    orionBse.menuEntry = QStringLiteral("m_sms_bse");
+    orionBse.menuCaption = QStringLiteral("&BSE");
+    orionBse.fileType = Kind::FileType::Orion;
     orionBse.skipsFirstLine = true;
     orionBse.rateForm = Kind::RateForm::RoundedPlain;
     orionBse.flag = Kind::FlagReading::Legs;
@@ -116,8 +145,7 @@ QList<TradeFileKind> describeKinds()
                        "Buy / Sale");
     orionBse.conversionErrorTitle = QStringLiteral("Storing Error");
     orionBse.conversionErrorCritical = true;
-    orionBse.built = true;
-    kinds << orionBse;
+    add(orionBse);
 
     Kind orionNse = orionBse;
     orionNse.command = QStringLiteral("orion-nse");
@@ -125,19 +153,22 @@ QList<TradeFileKind> describeKinds()
     orionNse.caption = QStringLiteral("Orin Nse Trade");
     orionNse.appId = QStringLiteral("NSE");
     orionNse.settingsRow = QStringLiteral("N");
-    orionNse.settingsDialog = QStringLiteral("dlgorinnse");
-    kinds << orionNse;
+    orionNse.settings = {QStringLiteral("dlgorinnse"), QStringLiteral("Nse Configuration"), {}, 12};
+    orionNse.menuEntry = QStringLiteral("m_sms_nse");
+    orionNse.menuCaption = QStringLiteral("&NSE");
+    add(orionNse);
 
     Kind orionFno = fno;
     orionFno.command = QStringLiteral("orion-fno");
     orionFno.screen = QStringLiteral("frmfutureparse_ORIN");
     orionFno.caption = QStringLiteral("F n O (Orin)");
-    orionFno.layout = Kind::Layout::DelimitedFixedCode;
+    orionFno.lines = Kind::Lines::DelimitedFixedCode;
     orionFno.scriptNameRemoves = QString();
     orionFno.scriptNameTrimmed = true;
     orionFno.monthLength = 3;
     orionFno.side = Kind::SideWord::Flag;
-    kinds << orionFno;
+    orionFno.fileType = Kind::FileType::Orion;
+    add(orionFno);
 
     // Commodities: greeted by name, worded by the store's query, queued under MCX.
     Kind mcx;
@@ -146,8 +177,12 @@ QList<TradeFileKind> describeKinds()
     mcx.caption = QStringLiteral("Commodity Trade");
     mcx.appId = QStringLiteral("MCX");
     mcx.settingsRow = QStringLiteral("C");
-    mcx.settingsDialog = QStringLiteral("dlgMCXConfig");
     mcx.positionCount = 6;
+    mcx.settings = {QStringLiteral("dlgMCXConfig"), QStringLiteral("Commodity Configuration"),
+                    QStringLiteral("Column No."), 6};
+    mcx.makeEngine = &makeEngine<CommodityConfirmations>;
+    mcx.menuEntry = QStringLiteral("m_sms_commodity");
+    mcx.menuCaption = QStringLiteral("&Commodity");
     mcx.firstDelimiter = ',';
     mcx.secondDelimiter = '|';
     mcx.flag = Kind::FlagReading::TwoOrSIsSale;
@@ -171,30 +206,42 @@ QList<TradeFileKind> describeKinds()
     mcx.sendClearsMessages = true;
     mcx.leavesOutQueuedToday = true;
     mcx.copiesCells = true;
-    mcx.built = true;
-    kinds << mcx;
+    add(mcx);
 
     Kind ncdex = mcx;
     ncdex.command = QStringLiteral("ncdex");
     ncdex.screen = QStringLiteral("frmNcdex");
     ncdex.caption = QStringLiteral("NCDEX");
     ncdex.settingsRow = QStringLiteral("D");
-    ncdex.settingsDialog = QStringLiteral("dlgncdexconfig");
+    ncdex.settings = {QStringLiteral("dlgncdexconfig"), QStringLiteral("NCDEX Configuration"),
+                      QStringLiteral("Column No."), 6};
+    ncdex.menuEntry = QStringLiteral("m_sms_ncdex");
+    ncdex.menuCaption = QStringLiteral("NC&DEX");
     ncdex.stagingTable = QStringLiteral("ncdex");
     ncdex.storedQuery = QStringLiteral("v_ncdex");
     ncdex.stagedGridFormat.chop(6);
-    kinds << ncdex;
+    add(ncdex);
 
-    // Net positions: a fixed-width report of its own two layouts; no staging table.
+    // Net positions: a fixed-width report in one of two layouts, kept in the engine; its Configure opens
+    // the F&O positions, though it reads fixed places whatever they hold.
     Kind netpos;
     netpos.command = QStringLiteral("netpos");
     netpos.screen = QStringLiteral("frm_NetPosition");
     netpos.caption = QStringLiteral("Net Position");
     netpos.appId = QStringLiteral("NP");
-    netpos.layout = Kind::Layout::FixedWidth;
+    netpos.lines = Kind::Lines::FixedWidth;
     netpos.settingsRow = QStringLiteral("F");
-    netpos.settingsDialog = QStringLiteral("dlgfutconfig");
     netpos.positionCount = 0;
+    netpos.settings = fno.settings;
+    netpos.makeEngine = &makeEngine<NetPositionConfirmations>;
+    netpos.menuEntry = QStringLiteral("Mnu_NetPisstion");
+    netpos.menuCaption = QStringLiteral("Net Position");
+    netpos.layouts = {
+        {QStringLiteral("Option1"), QStringLiteral("Qty,Avg"), QStringLiteral("qty-avg")},
+        {QStringLiteral("Option2"), QStringLiteral("Qty,Amt,Avg"), QStringLiteral("qty-amt-avg")}};
+    netpos.rawGridFormat =
+        QStringLiteral("*         | Code.          | Message") + QString(90, QLatin1Char(' '));
+    netpos.rawGridTab = QStringLiteral("Raw Data");
     netpos.messages = Kind::MessageSource::NetPositions;
     netpos.fileListClick = Kind::FileListClick::SingleRemoves;
     netpos.readEmptiesFileList = false;
@@ -202,18 +249,34 @@ QList<TradeFileKind> describeKinds()
     netpos.stagedGridFormat =
         QStringLiteral("   |  Client Code     | Script Name                         | Buy Price      "
                        "| Sale Price     | Proffit/Loss   | Exch      | Buy Qty       | Sale Qty      ");
-    netpos.built = true;
-    kinds << netpos;
+    add(netpos);
 
+    return kinds;
+}
+
+std::deque<TradeFileKind>& kinds()
+{
+    static std::deque<TradeFileKind> kinds = describeKinds();
     return kinds;
 }
 
 } // namespace
 
-const QList<TradeFileKind>& TradeFileKind::all()
+const std::deque<TradeFileKind>& TradeFileKind::all()
 {
-    static const QList<TradeFileKind> kinds = describeKinds();
-    return kinds;
+    return kinds();
+}
+
+const TradeFileKind& TradeFileKind::describe(TradeFileKind kind)
+{
+    kinds().push_back(std::move(kind));
+    return kinds().back();
+}
+
+bool TradeFileKind::opensFor(const QString& tradeFileType) const
+{
+    const bool odin = tradeFileType == QLatin1String("ODIN");
+    return fileType == FileType::Any || (fileType == FileType::Odin) == odin;
 }
 
 const TradeFileKind* TradeFileKind::byCommand(const QString& command)
@@ -234,12 +297,10 @@ const TradeFileKind* TradeFileKind::byScreen(const QString& screen)
     return nullptr;
 }
 
-QStringList TradeFileKind::builtCommands()
+QStringList TradeFileKind::commands()
 {
     QStringList commands;
-    for (const TradeFileKind& kind : all()) {
-        if (kind.built)
-            commands << kind.command;
-    }
+    for (const TradeFileKind& kind : all())
+        commands << kind.command;
     return commands;
 }

@@ -3,13 +3,19 @@
 #include <QList>
 #include <QString>
 
-/// Every kind of trade file the desk reads, described once: the engines, the screens and
-/// `brisant confirm` take what differs between kinds from here rather than asking which kind they
-/// are holding.
+#include <deque>
+#include <memory>
+
+class DeskSession;
+class TradeConfirmations;
+
+/// Every kind of trade file the desk reads, described once and whole: its engine, its screen and the
+/// screen's settings dialog, its entry in the SMS menu and its name for `brisant confirm` all come from
+/// here, so that a new kind is its own line reading and message building plus one description.
 struct TradeFileKind
 {
     /// How a line is cut into fields.
-    enum class Layout {
+    enum class Lines {
         /// At a delimiter (the first tried, then the second), fields at bnfconfigure positions.
         Delimited,
         /// Fixed-width fields at bnfOrion start and length pairs; buy and sale legs on one line.
@@ -72,13 +78,62 @@ struct TradeFileKind
     /// The application id the messages are queued under.
     QString appId;
 
-    Layout layout = Layout::Delimited;
+    Lines lines = Lines::Delimited;
     PositionsTable positionsTable = PositionsTable::Bnfconfigure;
-    /// The key of the settings row (bnfconfigure cd, or bnfOrion Exchange) and the dialog editing it.
+    /// The key of the settings row (bnfconfigure cd, or bnfOrion Exchange).
     QString settingsRow;
-    QString settingsDialog;
-    /// How many positions the kind reads from its row: 5, 6, 8, or the 12 of a bnfOrion row.
+    /// How many positions the kind reads from its row: 5, 6, 8, or the 12 of a bnfOrion row; 0 for a
+    /// kind that reads fixed places of its own.
     int positionCount = 5;
+
+    /// The dialog that the screen's Configure opens on the settings row: a column-positions dialog on
+    /// bnfconfigure, the start-and-length dialog on bnfOrion.
+    struct SettingsDialog
+    {
+        /// Its objectName.
+        QString name;
+        QString caption;
+        /// Column-positions dialogs: the heading above the boxes, and how many boxes, from clientcode on.
+        QString heading = QStringLiteral("Column No.");
+        int positionCount = 5;
+    };
+    SettingsDialog settings;
+
+    /// The engine of the kind, made for a session.
+    using EngineFactory = std::unique_ptr<TradeConfirmations> (*)(DeskSession& session,
+                                                                  const TradeFileKind& kind);
+    EngineFactory makeEngine = nullptr;
+
+    /// The kind's entry in the SMS menu: its objectName and caption. Kinds of one exchange in the two
+    /// trade-file types share an entry, which opens the screen of the type the desk is set to.
+    QString menuEntry;
+    QString menuCaption;
+    enum class FileType {
+        /// Whatever the desk's trade-file type.
+        Any,
+        /// When the desk's trade-file type is "ODIN".
+        Odin,
+        /// When it is anything else ("ORIN", or not set).
+        Orion,
+    };
+    FileType fileType = FileType::Any;
+    /// Whether the kind's screen is the one its menu entry opens for the desk's trade-file type.
+    bool opensFor(const QString& tradeFileType) const;
+
+    /// Layouts a file of the kind may be written in, where it has more than one: the screen offers
+    /// them as option buttons (the first checked), `brisant confirm` as --layout (the first the
+    /// default). The engine reads the next files in the one chosen.
+    struct Layout
+    {
+        QString optionButton;
+        QString caption;
+        QString commandName;
+    };
+    QList<Layout> layouts;
+    /// Where the engine shows what it made of the file before the messages (net positions' fragments):
+    /// the format of that grid (empty: there is none) and its tab.
+    QString rawGridFormat;
+    QString rawGridTab;
 
     /// Delimited kinds: the delimiter tried first, and the one tried when it gives too few fields.
     char firstDelimiter = '|';
@@ -96,7 +151,8 @@ struct TradeFileKind
     /// The month: characters taken from the month field, from its third.
     int monthLength = 0;
 
-    /// The staging table and, for kinds worded by the store, the stored query.
+    /// The staging table and, for kinds worded by the store, the stored query. A kind without a
+    /// staging table keeps what it reads in its engine.
     QString stagingTable;
     QString storedQuery;
 
@@ -139,12 +195,13 @@ struct TradeFileKind
     bool conversionErrorCritical = false;
 
     /// Every kind, in the order the menus and the command line name them.
-    static const QList<TradeFileKind>& all();
+    static const std::deque<TradeFileKind>& all();
     /// The kind of a command-line name or of a screen's objectName; nullptr when there is none.
     static const TradeFileKind* byCommand(const QString& command);
     static const TradeFileKind* byScreen(const QString& screen);
-    /// The kinds that can be read so far, by command-line name.
-    static QStringList builtCommands();
-
-    bool built = false;
+    /// Every kind's command-line name, in order.
+    static QStringList commands();
+    /// Adds a kind after the others, for the whole program's life (a test's own kind); returns it.
+    /// Kinds stay where they are, so references to them remain good.
+    static const TradeFileKind& describe(TradeFileKind kind);
 };

@@ -2,19 +2,13 @@
 
 #include "TextGrid.h"
 
+#include "ColumnPositionsDialog.h"
 #include "DeskSession.h"
+#include "MessageGrid.h"
 #include "MessageQueueTable.h"
 #include "Prompter.h"
-#include "QueueGridRow.h"
 #include "Store.h"
 #include "TradeReadMessages.h"
-#include "dlgMCXConfig.h"
-#include "dlgbseconfig.h"
-#include "dlgfutconfig.h"
-#include "dlgncdexconfig.h"
-#include "dlgnseconfig.h"
-#include "dlgorinbse.h"
-#include "dlgorinnse.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -29,7 +23,9 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -92,12 +88,18 @@ TradeScreen::TradeScreen(const TradeFileKind& kind, DeskSession& session, Prompt
     auto* lblfiles = new QLabel(QStringLiteral("File Name(s) :"), this);
     lblfiles->setBuddy(List1);
     cmdbrow = makeButton(this, "cmdbrow", kind.browseCaption);
+    for (const TradeFileKind::Layout& layout : kind.layouts) {
+        auto* button = new QRadioButton(layout.caption, this);
+        button->setObjectName(layout.optionButton);
+        button->setChecked(m_layoutButtons.isEmpty());
+        m_layoutButtons << button;
+    }
     cmdReadFile = makeButton(this, "cmdReadFile", QStringLiteral("&Read File(s)"));
     QLabel* lblprefix = nullptr;
     if (kind.hasPrefix) {
         txtprefix = new QLineEdit(this);
         txtprefix->setObjectName(QStringLiteral("txtprefix"));
-        txtprefix->setMaxLength(60);
+        txtprefix->setMaxLength(kind.prefixLimit);
         lblprefix = new QLabel(QStringLiteral("Prefix :"), this);
         lblprefix->setBuddy(txtprefix);
     }
@@ -114,6 +116,10 @@ TradeScreen::TradeScreen(const TradeFileKind& kind, DeskSession& session, Prompt
     if (kind.hasSummary) {
         msf2 = makeGrid(SSTab1, "msf2", kind.summaryGridFormat);
         SSTab1->addTab(msf2, QStringLiteral("Summarized Data"));
+    }
+    if (!kind.rawGridFormat.isEmpty()) {
+        Mf = makeGrid(SSTab1, "Mf", kind.rawGridFormat);
+        SSTab1->addTab(Mf, kind.rawGridTab);
     }
     SSTab1->addTab(msfmessage, kind.messagesTab);
     if (kind.copiesCells) {
@@ -133,6 +139,13 @@ TradeScreen::TradeScreen(const TradeFileKind& kind, DeskSession& session, Prompt
     if (txtprefix) {
         top->addWidget(lblprefix, 1, 0);
         top->addWidget(txtprefix, 1, 1);
+    }
+    if (!m_layoutButtons.isEmpty()) {
+        auto* layouts = new QHBoxLayout;
+        for (QRadioButton* button : std::as_const(m_layoutButtons))
+            layouts->addWidget(button);
+        layouts->addStretch();
+        top->addLayout(layouts, 2, 1);
     }
     List1->setMaximumHeight(110);
     auto* buttons = new QHBoxLayout;
@@ -162,7 +175,14 @@ TradeScreen::TradeScreen(const TradeFileKind& kind, DeskSession& session, Prompt
     }
 }
 
-TradeScreen::~TradeScreen() = default;
+TradeScreen::~TradeScreen()
+{
+    // The window cannot close during a read; a screen deleted outright still waits for its reader.
+    if (m_reader) {
+        m_reader->wait();
+        delete m_reader;
+    }
+}
 
 void TradeScreen::GetFiles(const QStringList& files)
 {
@@ -171,8 +191,7 @@ void TradeScreen::GetFiles(const QStringList& files)
 
 void TradeScreen::closeEvent(QCloseEvent* event)
 {
-    // A read lets window events run; the screen must outlive it.
-    if (m_busy)
+    if (isBusy())
         event->ignore();
     else
         event->accept();
@@ -191,33 +210,70 @@ void TradeScreen::browse()
 
 void TradeScreen::readFiles()
 {
+    if (isBusy())
+        return;
+    for (int k = 0; k < m_layoutButtons.size(); ++k) {
+        if (m_layoutButtons[k]->isChecked())
+            m_engine->setLayout(k);
+    }
     const QStringList files = List1->files();
     msf1->clearRows();
     if (msf2)
         msf2->clearRows();
+    if (Mf)
+        Mf->clearRows();
     // Texts generated from the trades staged before would otherwise go out again on the next Send.
     msfmessage->clearRows();
+    m_report = {};
+    m_readFailure.clear();
+    m_storeFailure = false;
 
+    // The read runs on a thread of its own, with the desk's store connection handed to it: the window
+    // stays responsive, and store work another window starts meanwhile waits for the read to end
+    // instead of slipping into its transaction.
+    m_reader = QThread::create([this, files] {
+        try {
+            m_report = m_engine->readFiles(files, [this](qint64 done, qint64 total) {
+                const int value = total > 0 ? int(std::min<qint64>(done, total) * 1000 / total) : 0;
+                QMetaObject::invokeMethod(
+                    ProgressBar1, [bar = ProgressBar1, value] { bar->setValue(value); },
+                    Qt::QueuedConnection);
+            });
+        } catch (const StoreError& error) {
+            m_readFailure = error.message();
+            m_storeFailure = true;
+        } catch (const std::exception& error) {
+            m_readFailure = QString::fromLocal8Bit(error.what());
+        }
+        m_turn->end();
+    });
+    connect(m_reader, &QThread::finished, this, &TradeScreen::finishRead);
+    m_turn = std::make_unique<Store::Turn>(m_session.StoreConnection(), m_reader);
     setBusy(true);
-    TradeReadReport report;
-    try {
-        report = m_engine->readFiles(files, [this](qint64 done, qint64 total) {
-            ProgressBar1->setValue(total > 0 ? int(std::min<qint64>(done, total) * 1000 / total) : 0);
-            QCoreApplication::processEvents();
-        });
-    } catch (const StoreError& error) {
+    m_reader->start();
+}
+
+void TradeScreen::finishRead()
+{
+    // finished is emitted just before the thread ends.
+    m_reader->wait();
+    delete m_reader;
+    m_reader = nullptr;
+    m_turn.reset();
+    setBusy(false);
+    if (!m_readFailure.isEmpty()) {
         // The read is one transaction: nothing of it is staged, so the list stays for another try.
-        setBusy(false);
-        reportStoreError(error.message());
-        showStaged(false);
+        reportStoreError(m_readFailure);
+        if (m_storeFailure)
+            showStaged(false);
+        Q_EMIT readFinished();
         return;
     }
-    setBusy(false);
-
     if (m_kind.readEmptiesFileList)
         List1->clearFiles();
     showStaged();
-    ShowReadReport(m_prompter, m_kind, report, windowTitle());
+    ShowReadReport(m_prompter, m_kind, m_report, windowTitle());
+    Q_EMIT readFinished();
 }
 
 void TradeScreen::showStaged(bool reportFailure)
@@ -226,6 +282,8 @@ void TradeScreen::showStaged(bool reportFailure)
         msf1->setRows(m_engine->stagedGrid());
         if (msf2)
             msf2->setRows(m_engine->summary());
+        if (Mf)
+            Mf->setRows(m_engine->rawGrid());
     } catch (const StoreError& error) {
         if (reportFailure)
             reportStoreError(error.message());
@@ -246,8 +304,14 @@ void TradeScreen::generateMessages()
         reportStoreError(error.message());
         return;
     }
+    if (Mf)
+        Mf->setRows(m_engine->rawGrid());
     SSTab1->setCurrentWidget(msfmessage);
     reportAlreadyQueued();
+    const QStringList warnings = m_engine->generationWarnings();
+    if (!warnings.isEmpty())
+        m_prompter.message(
+            {warnings.join(u'\n'), windowTitle(), PromptMessage::Icon::Warning, PromptMessage::Buttons::Ok});
 }
 
 void TradeScreen::reportAlreadyQueued()
@@ -291,22 +355,7 @@ void TradeScreen::sendMessages()
 
 void TradeScreen::configure()
 {
-    Store& store = m_session.StoreConnection();
-    QDialog* dialog = nullptr;
-    if (m_kind.settingsDialog == QLatin1String("dlgbseconfig"))
-        dialog = new dlgbseconfig(store, m_prompter, window());
-    else if (m_kind.settingsDialog == QLatin1String("dlgnseconfig"))
-        dialog = new dlgnseconfig(store, m_prompter, window());
-    else if (m_kind.settingsDialog == QLatin1String("dlgfutconfig"))
-        dialog = new dlgfutconfig(store, m_prompter, window());
-    else if (m_kind.settingsDialog == QLatin1String("dlgorinbse"))
-        dialog = new dlgorinbse(store, m_prompter, window());
-    else if (m_kind.settingsDialog == QLatin1String("dlgorinnse"))
-        dialog = new dlgorinnse(store, m_prompter, window());
-    else if (m_kind.settingsDialog == QLatin1String("dlgMCXConfig"))
-        dialog = new dlgMCXConfig(store, m_prompter, window());
-    else if (m_kind.settingsDialog == QLatin1String("dlgncdexconfig"))
-        dialog = new dlgncdexconfig(store, m_prompter, window());
+    QDialog* dialog = MakeSettingsDialog(m_kind, m_session.StoreConnection(), m_prompter, window());
     if (!dialog)
         return;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -323,10 +372,11 @@ void TradeScreen::configure()
 
 void TradeScreen::setBusy(bool busy)
 {
-    m_busy = busy;
-    const std::initializer_list<QWidget*> controls = {List1,         cmdbrow,        cmdReadFile, txtprefix,
-                                                      cmdGenMessage, cmdSendMessage, cmdConfigure};
-    for (QWidget* control : controls) {
+    QList<QWidget*> controls = {List1,         cmdbrow,        cmdReadFile, txtprefix,
+                                cmdGenMessage, cmdSendMessage, cmdConfigure};
+    for (QRadioButton* button : std::as_const(m_layoutButtons))
+        controls << button;
+    for (QWidget* control : std::as_const(controls)) {
         if (control)
             control->setEnabled(!busy);
     }

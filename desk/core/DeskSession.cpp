@@ -31,11 +31,6 @@ QueuedMessage DeskSession::queuedMessage(const QString& appId, const QString& mo
         mobileNo, RemoveSingleQuotes(message), m_currentUserName, m_currentBatchNo, appId, m_superUserName};
 }
 
-void DeskSession::AddToQueue(const QString& appId, const QString& mobileNo, const QString& message)
-{
-    MessageQueueTable(m_store).insert(queuedMessage(appId, mobileNo, message));
-}
-
 QueueBatch::QueueBatch(DeskSession& session)
     : m_session(session)
 {

@@ -47,11 +47,8 @@ public:
     /// Takes the stored batch number into CurrentBatchNo and advances the stored counter.
     void NextBatchNumber();
 
-    /// Places one message in the queue with the current user, batch number and super user.
-    /// Single quotes are removed from the text; the other values are stored as they are.
-    void AddToQueue(const QString& appId, const QString& mobileNo, const QString& message);
-
-    /// The queue row AddToQueue writes for these values.
+    /// The queue row of a message, with the current user, batch number and super user: single quotes
+    /// are removed from the text; the other values are stored as they are.
     QueuedMessage queuedMessage(const QString& appId, const QString& mobileNo, const QString& message) const;
 
 private:

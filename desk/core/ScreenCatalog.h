@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QSize>
 #include <QString>
 
@@ -9,11 +10,33 @@
 class QWidget;
 
 /// The screens the desk program can open, by screen name; the main window enables a menu entry
-/// only when the catalog holds the screen it opens.
+/// only when the catalog holds the screen it opens. Screens described elsewhere (the trade-file
+/// kinds) bring their menu entries with them.
 class ScreenCatalog
 {
 public:
     using Factory = std::function<QWidget*()>;
+
+    /// A menu entry a screen brings: the menu's objectName, the entry's objectName and caption, and the
+    /// screen it opens when chosen.
+    struct MenuEntry
+    {
+        QString menu;
+        QString name;
+        QString caption;
+        std::function<QString()> screenName;
+    };
+    /// Entries of one menu come in the order they were added, before the menu's own.
+    void addMenuEntry(MenuEntry entry) { m_menuEntries.append(std::move(entry)); }
+    QList<MenuEntry> menuEntries(const QString& menu) const
+    {
+        QList<MenuEntry> entries;
+        for (const MenuEntry& entry : m_menuEntries) {
+            if (entry.menu == menu)
+                entries.append(entry);
+        }
+        return entries;
+    }
 
     void add(const QString& screenName, Factory factory)
     {
@@ -29,6 +52,7 @@ public:
 
 private:
     QHash<QString, Factory> m_factories;
+    QList<MenuEntry> m_menuEntries;
 };
 
 /// Closes a screen, together with the main window's frame around it when it has one.

@@ -37,15 +37,10 @@ mdimain::mdimain(DeskSession& session, Prompter& prompter, ScreenCatalog screens
     };
 
     QMenu* sms = addMenuNamed("m_utilsms", QStringLiteral("&SMS"));
-    addEntry(sms, "m_sms_bse", QStringLiteral("&BSE"),
-             [this] { return tradeScreen("frmBseParse", "frmorinBSE"); });
-    addEntry(sms, "m_sms_nse", QStringLiteral("&NSE"),
-             [this] { return tradeScreen("frmnseparse", "frmOrinNse"); });
-    addEntry(sms, "m_sms_fno", QStringLiteral("&FnO"),
-             [this] { return tradeScreen("frmfutureparse", "frmfutureparse_ORIN"); });
-    addEntry(sms, "m_sms_commodity", QStringLiteral("&Commodity"), fixed("frmCommodity"));
-    addEntry(sms, "m_sms_ncdex", QStringLiteral("NC&DEX"), fixed("frmNcdex"));
-    addEntry(sms, "Mnu_NetPisstion", QStringLiteral("Net Position"), fixed("frm_NetPosition"));
+    // The trade-file screens first, as their kinds describe their entries.
+    const auto tradeEntries = m_screens.menuEntries(sms->objectName());
+    for (const ScreenCatalog::MenuEntry& entry : tradeEntries)
+        addEntry(sms, entry.name, entry.caption, entry.screenName);
     addEntry(sms, "mnu_Ledger", QStringLiteral("Ledger"), fixed("frmLed"));
     addEntry(sms, "Mnu_Stiock", QStringLiteral("Stock"), fixed("frm_Stock"));
     addSeparator(sms, "mnu_advdash");
@@ -91,11 +86,11 @@ QMenu* mdimain::addMenuNamed(const char* name, const QString& caption)
     return menu;
 }
 
-QAction* mdimain::addEntry(QMenu* menu, const char* name, const QString& caption,
+QAction* mdimain::addEntry(QMenu* menu, const QString& name, const QString& caption,
                            std::function<QString()> screenName, std::function<void()> beforeOpening)
 {
     QAction* action = menu->addAction(caption);
-    action->setObjectName(QLatin1String(name));
+    action->setObjectName(name);
     m_entries.append({action, screenName});
     connect(action, &QAction::triggered, this, [this, screenName, beforeOpening] {
         if (beforeOpening)
@@ -108,11 +103,6 @@ QAction* mdimain::addEntry(QMenu* menu, const char* name, const QString& caption
 void mdimain::addSeparator(QMenu* menu, const char* name)
 {
     menu->addSeparator()->setObjectName(QLatin1String(name));
-}
-
-QString mdimain::tradeScreen(const char* odinScreen, const char* orionScreen) const
-{
-    return QString::fromLatin1(m_session.TradeFileType() == QLatin1String("ODIN") ? odinScreen : orionScreen);
 }
 
 void mdimain::refreshEntries()
@@ -193,9 +183,17 @@ void mdimain::showBankDetails()
 
 void mdimain::closeEvent(QCloseEvent* event)
 {
+    // A screen that refuses to close (a read still running on the store) keeps the program open: the
+    // store stays open under it.
     const auto windows = m_area->subWindowList();
-    for (QMdiSubWindow* window : windows)
-        window->close();
+    for (QMdiSubWindow* window : windows) {
+        if (!window->close()) {
+            event->ignore();
+            StatusBar1->showMessage(QStringLiteral("%1 is still at work; close it when it has finished.")
+                                        .arg(window->windowTitle()));
+            return;
+        }
+    }
     m_session.StoreConnection().close();
     event->accept();
 }

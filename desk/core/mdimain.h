@@ -41,10 +41,15 @@ private:
         std::function<QString()> screenName;
     };
     QMenu* addMenuNamed(const char* name, const QString& caption);
-    QAction* addEntry(QMenu* menu, const char* name, const QString& caption,
+    QAction* addEntry(QMenu* menu, const QString& name, const QString& caption,
                       std::function<QString()> screenName, std::function<void()> beforeOpening = {});
+    QAction* addEntry(QMenu* menu, const char* name, const QString& caption,
+                      std::function<QString()> screenName, std::function<void()> beforeOpening = {})
+    {
+        return addEntry(menu, QString::fromLatin1(name), caption, std::move(screenName),
+                        std::move(beforeOpening));
+    }
     void addSeparator(QMenu* menu, const char* name);
-    QString tradeScreen(const char* odinScreen, const char* orionScreen) const;
     void refreshEntries();
     void backup();
     void showBankDetails();

@@ -2,7 +2,7 @@
 
 #include "AdhocMessages.h"
 #include "DeskSession.h"
-#include "QueueGridRow.h"
+#include "MessageGrid.h"
 #include "Store.h"
 #include "UserTable.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "MessageGrid.h"
 #include "PickList.h"
-#include "QueueGridRow.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "SpreadsheetCommands.h"
 
 #include "DeskSession.h"
-#include "QueueGridRow.h"
+#include "MessageGrid.h"
 #include "SpreadsheetMessages.h"
 #include "Store.h"
 #include "UserTable.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "QueueGridRow.h"
+#include "MessageGrid.h"
 
 #include <QDate>
 #include <QList>

@@ -1,8 +1,8 @@
 #include "SpreadsheetScreen.h"
 
+#include "MessageGrid.h"
 #include "MessageQueueTable.h"
 #include "Prompter.h"
-#include "QueueGridRow.h"
 #include "StoreError.h"
 #include "TextGrid.h"
 

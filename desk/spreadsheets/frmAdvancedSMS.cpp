@@ -1,9 +1,9 @@
 #include "frmAdvancedSMS.h"
 
+#include "MessageGrid.h"
 #include "MessageQueueTable.h"
 #include "NavigationButtons.h"
 #include "Prompter.h"
-#include "QueueGridRow.h"
 #include "StoreError.h"
 #include "TextGrid.h"
 

@@ -1,19 +1,15 @@
 #include "ClientTable.h"
+#include "ColumnPositionsDialog.h"
 #include "DeskScreens.h"
 #include "DeskSession.h"
-#include "QueueGridRow.h"
+#include "MessageGrid.h"
 #include "ScreenFixture.h"
 #include "TestFiles.h"
+#include "TradeFileKind.h"
+#include "TradeScreen.h"
 #include "core/ManualTicker.h"
 #include "dlgFileBrowse.h"
-#include "dlgMCXConfig.h"
 #include "dlgSearch.h"
-#include "dlgbseconfig.h"
-#include "dlgfutconfig.h"
-#include "dlgncdexconfig.h"
-#include "dlgnseconfig.h"
-#include "dlgorinbse.h"
-#include "dlgorinnse.h"
 #include "frmlogin.h"
 #include "mdimain.h"
 
@@ -29,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -104,22 +101,9 @@ QWidget* TestScreenSizes::open(const QString& name)
 {
     Store& store = m_fixture->store();
     ScriptedPrompter& prompter = m_fixture->prompter();
-    QDialog* dialog = nullptr;
-    if (name == QLatin1String("dlgbseconfig"))
-        dialog = new dlgbseconfig(store, prompter, m_main.get());
-    else if (name == QLatin1String("dlgnseconfig"))
-        dialog = new dlgnseconfig(store, prompter, m_main.get());
-    else if (name == QLatin1String("dlgfutconfig"))
-        dialog = new dlgfutconfig(store, prompter, m_main.get());
-    else if (name == QLatin1String("dlgMCXConfig"))
-        dialog = new dlgMCXConfig(store, prompter, m_main.get());
-    else if (name == QLatin1String("dlgncdexconfig"))
-        dialog = new dlgncdexconfig(store, prompter, m_main.get());
-    else if (name == QLatin1String("dlgorinbse"))
-        dialog = new dlgorinbse(store, prompter, m_main.get());
-    else if (name == QLatin1String("dlgorinnse"))
-        dialog = new dlgorinnse(store, prompter, m_main.get());
-    else if (name == QLatin1String("dlgFileBrowse"))
+    // The settings dialogs as the kinds describe them.
+    QDialog* dialog = MakeSettingsDialog(name, store, prompter, m_main.get());
+    if (name == QLatin1String("dlgFileBrowse"))
         dialog = new dlgFileBrowse(prompter, m_main.get());
     if (name == QLatin1String("dlgSearch")) {
         auto* search = new dlgSearch(m_main.get());
@@ -163,8 +147,13 @@ void TestScreenSizes::readSamples(QWidget* screen)
         {"frm_NetPosition", "netpos_report.txt"}};
     QVERIFY(samples.contains(screen->objectName()));
     files->GetFiles({QStringLiteral(SAMPLES_DIR "/") + samples.value(screen->objectName())});
+    // The read runs on a thread of its own; the grids are filled when it has ended.
+    auto* trades = qobject_cast<TradeScreen*>(screen);
+    QVERIFY(trades);
+    QSignalSpy finished(trades, &TradeScreen::readFinished);
     ClickControl(screen, QStringLiteral("cmdReadFile"));
-    QTRY_VERIFY(Control<QTableView>(screen, QStringLiteral("msf1"))->model()->rowCount() > 0);
+    QVERIFY(finished.wait());
+    QVERIFY(Control<QTableView>(screen, QStringLiteral("msf1"))->model()->rowCount() > 0);
     // The commodity screens have no prefix box.
     if (auto* prefix = screen->findChild<QLineEdit*>(QStringLiteral("txtprefix")))
         prefix->setText(QStringLiteral("EOD"));
@@ -294,18 +283,23 @@ void TestScreenSizes::verifyWhole(QWidget* screen)
 void TestScreenSizes::opensWhole_data()
 {
     QTest::addColumn<QString>("name");
-    for (const char* name : {"frmlogin",       "mdimain",         "frmUserMaster",
-                             "frmProxyConfig", "frmPartymaster",  "frmBseParse",
-                             "frmnseparse",    "frmfutureparse",  "frmfutureparse_ORIN",
-                             "frmorinBSE",     "frmOrinNse",      "frmCommodity",
-                             "frmNcdex",       "frm_NetPosition", "dlgbseconfig",
-                             "dlgnseconfig",   "dlgfutconfig",    "dlgMCXConfig",
-                             "dlgncdexconfig", "dlgorinbse",      "dlgorinnse",
-                             "dlgFileBrowse",  "dlgSearch",       "Frm_BankDetails",
-                             "frmLed",         "frm_Stock",       "frm_ExcelSMS_Formula",
-                             "frmAdvancedSMS", "frmImportExcel",  "frmMessageQueue",
-                             "rptPartyMaster", "rptSentList"})
-        QTest::newRow(name) << QString::fromLatin1(name);
+    QStringList names;
+    for (const char* name : {"frmlogin", "mdimain", "frmUserMaster", "frmProxyConfig", "frmPartymaster"})
+        names << QString::fromLatin1(name);
+    // Every trade kind's screen and settings dialog, as described.
+    QStringList dialogs;
+    for (const TradeFileKind& kind : TradeFileKind::all()) {
+        names << kind.screen;
+        if (!dialogs.contains(kind.settings.name))
+            dialogs << kind.settings.name;
+    }
+    names << dialogs;
+    for (const char* name :
+         {"dlgFileBrowse", "dlgSearch", "Frm_BankDetails", "frmLed", "frm_Stock", "frm_ExcelSMS_Formula",
+          "frmAdvancedSMS", "frmImportExcel", "frmMessageQueue", "rptPartyMaster", "rptSentList"})
+        names << QString::fromLatin1(name);
+    for (const QString& name : std::as_const(names))
+        QTest::newRow(qPrintable(name)) << name;
 }
 
 void TestScreenSizes::opensWhole()

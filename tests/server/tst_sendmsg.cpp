@@ -14,6 +14,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -73,6 +74,7 @@ private Q_SLOTS:
     void storeThatCannotBeOpenedDisablesConnect();
     void addressListRunsFromHighestToLowest();
     void windowAnswersDuringASlowUploadAndExitEndsWithinOneRequest();
+    void boxesNeverWaitAndTheEndWaitsForTheLastOne();
 };
 
 void TestSendMsg::controlsAndCaptions()
@@ -353,6 +355,34 @@ void TestSendMsg::windowAnswersDuringASlowUploadAndExitEndsWithinOneRequest()
     QCOMPARE(chunkRequests(), requestsAtExit);
     // The upload never completed: its rows are back in the queue.
     QCOMPARE(countWithStatus(*store, QStringLiteral("Queued")), 40);
+}
+
+void TestSendMsg::boxesNeverWaitAndTheEndWaitsForTheLastOne()
+{
+    QWidget window;
+    WindowNotifier notifier;
+    notifier.setParent(&window);
+    int ends = 0;
+    notifier.whenBoxesClosed([&] { ++ends; });
+    QCOMPARE(ends, 1);
+
+    // Each call returns with its box up; a box already up is not shown twice.
+    notifier.message(QStringLiteral("Send Fail!"), {}, ServerNotifier::Icon::None);
+    notifier.message(QStringLiteral("Send Fail!"), {}, ServerNotifier::Icon::None);
+    notifier.message(QStringLiteral("Queued"), QStringLiteral("Kelvra Solutions"),
+                     ServerNotifier::Icon::Information);
+    const QList<QMessageBox*> boxes = window.findChildren<QMessageBox*>();
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[0]->windowTitle(), QStringLiteral("Quaylink"));
+    QCOMPARE(boxes[1]->icon(), QMessageBox::Information);
+    QVERIFY(boxes[0]->isVisible() && boxes[0]->isModal());
+
+    notifier.whenBoxesClosed([&] { ++ends; });
+    boxes[0]->accept();
+    QCOMPARE(ends, 1);
+    boxes[1]->reject();
+    QCOMPARE(ends, 2);
+    QVERIFY(!notifier.hasOpenBoxes());
 }
 
 int main(int argc, char** argv)

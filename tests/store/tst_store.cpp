@@ -613,6 +613,15 @@ void TestStore::stagingTransactions()
     }
     QCOMPARE(count(*desk, QStringLiteral("SELECT COUNT(*) FROM bse_query")), 0);
     QCOMPARE(count(*server, QStringLiteral("SELECT COUNT(*) FROM MessageQueue")), 1);
+
+    // Transactions do not nest: a second one is refused and the first goes on whole.
+    {
+        Transaction outer(*desk);
+        MessageQueueTable(*desk).insert(messages(1).front());
+        QVERIFY_THROWS_EXCEPTION(StoreError, Transaction(*desk, Transaction::Writes::PrivateStaging));
+        outer.commit();
+    }
+    QCOMPARE(count(*server, QStringLiteral("SELECT COUNT(*) FROM MessageQueue")), 2);
 }
 
 void TestStore::queueViews()

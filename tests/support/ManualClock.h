@@ -8,9 +8,12 @@
 #include <vector>
 
 /// A clock that stands still until the test advances it; due actions run in the order of their times.
+/// Its date and time start at the real ones when it is made.
 class ManualClock : public ServerClock
 {
 public:
+    QDateTime now() const override { return m_start.addMSecs(m_now); }
+
     void callAfter(int milliseconds, QObject* context, std::function<void()> action) override
     {
         m_pending.push_back({m_now + milliseconds, m_sequence++, context, std::move(action)});
@@ -46,6 +49,7 @@ private:
         QPointer<QObject> context;
         std::function<void()> action;
     };
+    QDateTime m_start = QDateTime::currentDateTime();
     qint64 m_now = 0;
     quint64 m_sequence = 0;
     std::vector<Pending> m_pending;

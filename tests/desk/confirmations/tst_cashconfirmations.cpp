@@ -135,7 +135,6 @@ void TestCashConfirmations::positionsMustBeFieldNumbers()
     DeskSession session(*store);
     CashConfirmations engine(session, CashExchange::Nse);
     engine.loadPositions();
-    QCOMPARE(*engine.positions()[0], 7);
     store->exec(statement);
     QVERIFY_THROWS_EXCEPTION(StoreError, engine.loadPositions());
     // Months and options are not the cash screens' business: leaving them empty is fine.

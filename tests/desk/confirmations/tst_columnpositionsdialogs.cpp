@@ -1,10 +1,6 @@
 #include "ColumnPositions.h"
+#include "ColumnPositionsDialog.h"
 #include "ScreenFixture.h"
-#include "dlgMCXConfig.h"
-#include "dlgbseconfig.h"
-#include "dlgfutconfig.h"
-#include "dlgncdexconfig.h"
-#include "dlgnseconfig.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -58,16 +54,8 @@ private:
     {
         Store& store = m_fixture->store();
         ScriptedPrompter& prompter = m_fixture->prompter();
-        if (name == "dlgbseconfig")
-            m_dialog = std::make_unique<dlgbseconfig>(store, prompter, nullptr);
-        else if (name == "dlgnseconfig")
-            m_dialog = std::make_unique<dlgnseconfig>(store, prompter, nullptr);
-        else if (name == "dlgfutconfig")
-            m_dialog = std::make_unique<dlgfutconfig>(store, prompter, nullptr);
-        else if (name == "dlgMCXConfig")
-            m_dialog = std::make_unique<dlgMCXConfig>(store, prompter, nullptr);
-        else
-            m_dialog = std::make_unique<dlgncdexconfig>(store, prompter, nullptr);
+        m_dialog.reset(
+            static_cast<ColumnPositionsDialog*>(MakeSettingsDialog(name, store, prompter, nullptr)));
         m_dialog->show();
     }
     template <typename T>

@@ -1,4 +1,6 @@
 #include "CashConfirmations.h"
+#include "CommandLine.h"
+#include "ConfirmCommand.h"
 #include "DeskSession.h"
 #include "ProgramRun.h"
 #include "Store.h"
@@ -8,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSqlQuery>
 #include <QTest>
 
 namespace {
@@ -38,6 +41,7 @@ private Q_SLOTS:
     void twoDesksAtOnceQueueEachTheirOwnClients();
     void twoDesksSendingTheSameFileQueueEachTextOnce_data();
     void twoDesksSendingTheSameFileQueueEachTextOnce();
+    void aKindDescribedHereIsConfirmedLikeAnother();
 
 private:
     ProgramRun brisant(const QStringList& arguments)
@@ -340,6 +344,52 @@ void TestConfirmCli::twoDesksSendingTheSameFileQueueEachTextOnce()
         QCOMPARE(queued.value(1).toInt(), queued.value(0).toInt());
         QCOMPARE(qsizetype(queued.value(0).toInt()), generated);
     }
+}
+
+void TestConfirmCli::aKindDescribedHereIsConfirmedLikeAnother()
+{
+    // A kind of the test's own, a variant of bse with other delimiters and positions, described in
+    // the test alone: the command knows it by its name and reads it at its positions.
+    TradeFileKind semicolon = *TradeFileKind::byCommand(QStringLiteral("bse"));
+    semicolon.command = QStringLiteral("bse-semicolon");
+    semicolon.screen = QStringLiteral("frmBseSemicolon");
+    semicolon.firstDelimiter = ';';
+    semicolon.secondDelimiter = '|';
+    semicolon.settingsRow = QStringLiteral("T");
+    semicolon.appId = QStringLiteral("BSE2");
+    TradeFileKind::describe(semicolon);
+
+    const std::unique_ptr<Store> store = m_env->openStore();
+    store->exec(QStringLiteral("INSERT INTO bnfconfigure (cd, clientcode, script_name, rate, qty, bs_state, "
+                               "monthnm, opttype, optval) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                {QStringLiteral("T"), 1, 2, 3, 4, 5, 0, 0, 0});
+    const QString file =
+        m_env->writeFile(QStringLiteral("semicolon.txt"), "x;AS100;TCS;330110;5;S;x;x;x;x;x\n"
+                                                          "x;VS107;INFY|X;151000;7;B;x;x;x;x;x\n");
+    QString outText;
+    QString errText;
+    QTextStream out(&outText);
+    QTextStream err(&errText);
+    CommandLine line(QStringLiteral("brisant"));
+    line.addCommand(std::make_unique<ConfirmCommand>());
+    const CommandLine::Parsed run = line.run(
+        {"brisant", "--store", m_env->storeUrl(), "confirm", "bse-semicolon", "--send", file}, out, err);
+    out.flush();
+    err.flush();
+    QCOMPARE(run.exitStatus, 0);
+    QCOMPARE(errText, QStringLiteral("Message has been sent in Queue\n"));
+    QCOMPARE(outText, QStringLiteral("8085519739\t AS100:TCS Sell 5@3301.10\n"
+                                     "7979651083\t VS107:INFY|X Buy 7@1510.00\n"));
+    QSqlQuery queued = store->exec(QStringLiteral("SELECT COUNT(*) FROM MessageQueue WHERE AppID = ?"),
+                                   {QStringLiteral("BSE2")});
+    QVERIFY(queued.next());
+    QCOMPARE(queued.value(0).toInt(), 2);
+
+    // The list of kinds that a wrong name is answered with names it too.
+    line.run({"brisant", "--store", m_env->storeUrl(), "confirm", "nosuch", file}, out, err);
+    err.flush();
+    QVERIFY2(errText.contains(QStringLiteral("orion-fno, mcx, ncdex, netpos, bse-semicolon")),
+             qPrintable(errText));
 }
 
 QTEST_GUILESS_MAIN(TestConfirmCli)

@@ -1,7 +1,7 @@
+#include "ColumnPositionsDialog.h"
+#include "OrionPositionsDialog.h"
 #include "OrionPositionsRow.h"
 #include "ScreenFixture.h"
-#include "dlgorinbse.h"
-#include "dlgorinnse.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -49,10 +49,9 @@ private:
     }
     void open(const QString& exchange)
     {
-        if (exchange == "B")
-            m_dialog = std::make_unique<dlgorinbse>(m_fixture->store(), m_fixture->prompter(), nullptr);
-        else
-            m_dialog = std::make_unique<dlgorinnse>(m_fixture->store(), m_fixture->prompter(), nullptr);
+        m_dialog.reset(static_cast<OrionPositionsDialog*>(
+            MakeSettingsDialog(exchange == "B" ? QStringLiteral("dlgorinbse") : QStringLiteral("dlgorinnse"),
+                               m_fixture->store(), m_fixture->prompter(), nullptr)));
         m_dialog->show();
     }
     QLineEdit* box(int k) { return Control<QLineEdit>(m_dialog.get(), QStringLiteral("txtcol_%1").arg(k)); }

@@ -1,9 +1,14 @@
+#include "ConfirmationScreens.h"
 #include "DeskScreens.h"
 #include "ScreenFixture.h"
 #include "StoreBackup.h"
+#include "TextGrid.h"
+#include "TradeFileKind.h"
+#include "TradeScreen.h"
 #include "mdimain.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -12,6 +17,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSet>
+#include <QSqlQuery>
 #include <QTest>
 
 /// The main window: its menu, which entries lead to a screen, and each screen opened once.
@@ -32,6 +39,8 @@ private Q_SLOTS:
     void sentReportEntriesSetTheModeFirst();
     void bankDetailsShowsOnce();
     void closingClosesTheStore();
+    void closingHonoursABusyScreen();
+    void storeWorkWaitsForARead();
     void backup_data();
     void backup();
 
@@ -161,24 +170,21 @@ void TestMdiMain::eachScreenOpensOnce()
 void TestMdiMain::tradeEntriesFollowTheFileType_data()
 {
     QTest::addColumn<QString>("fileType");
-    QTest::addColumn<QStringList>("opened");
-    QTest::newRow("ODIN") << "ODIN"
-                          << QStringList{"frmBseParse", "frmnseparse", "frmfutureparse", "frmCommodity"};
-    QTest::newRow("ORIN") << "ORIN"
-                          << QStringList{"frmorinBSE", "frmOrinNse", "frmfutureparse_ORIN", "frmCommodity"};
-    QTest::newRow("empty") << ""
-                           << QStringList{"frmorinBSE", "frmOrinNse", "frmfutureparse_ORIN", "frmCommodity"};
+    QTest::addColumn<bool>("odin");
+    QTest::newRow("ODIN") << "ODIN" << true;
+    QTest::newRow("ORIN") << "ORIN" << false;
+    QTest::newRow("empty") << "" << false;
 }
 
 void TestMdiMain::tradeEntriesFollowTheFileType()
 {
     QFETCH(QString, fileType);
-    QFETCH(QStringList, opened);
+    QFETCH(bool, odin);
     ScreenCatalog catalog;
-    const QStringList all = {"frmBseParse", "frmnseparse",         "frmfutureparse", "frmorinBSE",
-                             "frmOrinNse",  "frmfutureparse_ORIN", "frmCommodity"};
-    for (const QString& name : all) {
-        catalog.add(name, [name] {
+    addConfirmationScreens(catalog, m_fixture->session(), m_fixture->prompter());
+    // Plain stand-ins for the screens: only which one an entry opens counts here.
+    for (const TradeFileKind& kind : TradeFileKind::all()) {
+        catalog.add(kind.screen, [name = kind.screen] {
             auto* screen = new QWidget;
             screen->setObjectName(name);
             return screen;
@@ -186,16 +192,17 @@ void TestMdiMain::tradeEntriesFollowTheFileType()
     }
     m_fixture->session().setTradeFileType(fileType);
     mdimain main(m_fixture->session(), m_fixture->prompter(), catalog);
-    for (const char* entry : {"m_sms_bse", "m_sms_nse", "m_sms_fno", "m_sms_commodity"})
-        main.findChild<QAction*>(QLatin1String(entry))->trigger();
-    QStringList open;
-    for (const QString& name : all) {
-        if (main.screen(name))
-            open << name;
+    QSet<QString> entries;
+    for (const TradeFileKind& kind : TradeFileKind::all())
+        entries.insert(kind.menuEntry);
+    for (const QString& entry : std::as_const(entries))
+        main.findChild<QAction*>(entry)->trigger();
+    // Each kind of one type or of both, and none of the other type.
+    for (const TradeFileKind& kind : TradeFileKind::all()) {
+        const bool expected = kind.fileType == TradeFileKind::FileType::Any ||
+                              (kind.fileType == TradeFileKind::FileType::Odin) == odin;
+        QVERIFY2(bool(main.screen(kind.screen)) == expected, qPrintable(kind.screen));
     }
-    std::sort(open.begin(), open.end());
-    std::sort(opened.begin(), opened.end());
-    QCOMPARE(open, opened);
 }
 
 void TestMdiMain::savedFileTypeTakesEffectAtTheNextOpening()
@@ -257,6 +264,58 @@ void TestMdiMain::closingClosesTheStore()
     // Closing again with the store already closed is harmless.
     m_main->show();
     QVERIFY(m_main->close());
+}
+
+void TestMdiMain::closingHonoursABusyScreen()
+{
+    // A screen at work refuses to close; the program stays open and the store with it.
+    class BusyScreen : public QWidget
+    {
+    protected:
+        void closeEvent(QCloseEvent* event) override { event->ignore(); }
+    };
+    ScreenCatalog catalog;
+    catalog.add(QStringLiteral("frmPartymaster"), [] { return new BusyScreen; });
+    mdimain main(m_fixture->session(), m_fixture->prompter(), catalog);
+    main.show();
+    main.findChild<QAction*>(QStringLiteral("m_mast_party"))->trigger();
+    QVERIFY(!main.close());
+    QVERIFY(m_fixture->store().isOpen());
+    QVERIFY(main.screen(QStringLiteral("frmPartymaster")));
+}
+
+void TestMdiMain::storeWorkWaitsForARead()
+{
+    // A trade screen reads on a thread of its own through the desk's one connection. Store work that
+    // another window starts meanwhile waits for the read's transaction to end instead of beginning a
+    // second one inside it, on either engine.
+    constexpr int kLines = 60000;
+    QByteArray lines;
+    for (int i = 0; i < kLines; ++i)
+        lines += QByteArray("T|08/12/2026|09:15:01|500325|RELIANCE|B|10|245025|AB") +
+                 QByteArray::number(i % 500) + "|0412|2026231\n";
+    const QString file = m_fixture->writeFile(QStringLiteral("day.txt"), lines);
+    action("m_sms_bse")->trigger();
+    auto* screen = qobject_cast<TradeScreen*>(m_main->screen(QStringLiteral("frmBseParse")));
+    QVERIFY(screen);
+    screen->GetFiles({file});
+    ClickControl(screen, "cmdReadFile");
+    QVERIFY(screen->isBusy());
+    QVERIFY(!m_main->close()); // the read still needs the store
+
+    const Store& store = m_fixture->store();
+    {
+        Transaction transaction(store);
+        QSqlQuery staged = store.exec(QStringLiteral("SELECT COUNT(*) FROM bsetrade"));
+        QVERIFY(staged.next());
+        QCOMPARE(staged.value(0).toInt(), kLines);
+        store.exec(QStringLiteral("UPDATE bnfconfigure SET clientcode = clientcode WHERE cd = ?"),
+                   {QStringLiteral("B")});
+        transaction.commit();
+    }
+    QTRY_VERIFY(!screen->isBusy());
+    QCOMPARE(Control<TextGrid>(screen, QStringLiteral("msf1"))->rowCount(), kLines);
+    QVERIFY(m_fixture->messages().isEmpty());
 }
 
 void TestMdiMain::backup_data()

@@ -9,6 +9,14 @@
 
 namespace {
 
+// One message queued as a screen's Send queues it.
+void AddToQueue(DeskSession& session, const QString& appId, const QString& mobileNo, const QString& message)
+{
+    QueueBatch batch(session);
+    batch.AddToQueue(appId, mobileNo, message);
+    batch.send();
+}
+
 struct QueueRow
 {
     QString mobileNo, message, userName, appId, superUser;
@@ -114,7 +122,7 @@ void TestSharedRoutines::startupSettingsWithoutRow()
     QVERIFY(session.TradeFileType().isEmpty());
     // Messages then carry an empty super user.
     session.setCurrentUserName(QStringLiteral("admin"));
-    session.AddToQueue(QStringLiteral("BSE"), QStringLiteral("9812345678"), QStringLiteral("hi"));
+    AddToQueue(session, QStringLiteral("BSE"), QStringLiteral("9812345678"), QStringLiteral("hi"));
     QCOMPARE(queueRows(*store).first().superUser, QString());
 }
 
@@ -219,7 +227,7 @@ void TestSharedRoutines::nextBatchNumberHandsOutTheStoredValue()
     QCOMPARE(session.CurrentBatchNo(), stored);
     session.NextBatchNumber();
     QCOMPARE(session.CurrentBatchNo(), stored + 1);
-    session.AddToQueue(QStringLiteral("BSE"), QStringLiteral("9812345678"), QStringLiteral("hi"));
+    AddToQueue(session, QStringLiteral("BSE"), QStringLiteral("9812345678"), QStringLiteral("hi"));
     QCOMPARE(queueRows(*store).first().batchNo, stored + 1);
 
     QSqlQuery rows = store->exec(QStringLiteral("SELECT batchno FROM config ORDER BY batchno"));
@@ -254,8 +262,8 @@ void TestSharedRoutines::addToQueueStampsTheSession()
     session.LoadStartupSettings();
     session.setCurrentUserName(QStringLiteral("O'Hara"));
     session.NextBatchNumber();
-    session.AddToQueue(QStringLiteral("Ledger"), QStringLiteral("98'76543210"),
-                       QStringLiteral("Balance 100.00"));
+    AddToQueue(session, QStringLiteral("Ledger"), QStringLiteral("98'76543210"),
+               QStringLiteral("Balance 100.00"));
 
     const QList<QueueRow> rows = queueRows(*store);
     QCOMPARE(rows.size(), 1);
@@ -275,7 +283,7 @@ void TestSharedRoutines::addToQueueRemovesOnlyQuotesFromTheText()
     DeskSession session(*store);
     session.setCurrentUserName(QStringLiteral("admin"));
     const QString text = QStringLiteral("Don't forget: 50% of \"X\" \\ done ~ ok\r\nline two\t'");
-    session.AddToQueue(QStringLiteral("Advanced"), QStringLiteral("9812345678"), text);
+    AddToQueue(session, QStringLiteral("Advanced"), QStringLiteral("9812345678"), text);
     QCOMPARE(queueRows(*store).first().message,
              QStringLiteral("Dont forget: 50% of \"X\" \\ done ~ ok\r\nline two\t"));
     // Before any batch number is taken the messages carry 0.

@@ -1,4 +1,4 @@
-#include "QueueGridRow.h"
+#include "MessageGrid.h"
 
 #include "DeskSession.h"
 #include "MessageCodePage.h"

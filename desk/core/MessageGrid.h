@@ -6,6 +6,9 @@
 class DeskSession;
 class QTextStream;
 
+// The message grid every sending screen and command fills: its rows, queueing them, the warning about
+// characters the SMS code page changes, and the grid as the commands print it.
+
 /// One row of a screen's message grid: the mobile number and the text.
 struct QueueGridRow
 {
