@@ -48,3 +48,26 @@ bool ColumnPositions::write(const QString& cd, const QList<int>& values) const
         bound);
     return query.numRowsAffected() > 0;
 }
+
+void ColumnPositions::addMissing(const QString& cd, const QList<int>& values) const
+{
+    if (read(cd))
+        return;
+    QStringList columns{QStringLiteral("cd")};
+    QStringList marks{QStringLiteral("?")};
+    QVariantList bound{cd};
+    for (qsizetype k = 0; k < values.size() && k < kCount; ++k) {
+        columns << QLatin1String(kColumns[size_t(k)]);
+        marks << QStringLiteral("?");
+        bound << values.at(k);
+    }
+    try {
+        m_store.exec(QStringLiteral("INSERT INTO bnfconfigure (%1) VALUES (%2)")
+                         .arg(columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
+                     bound);
+    } catch (const StoreError&) {
+        // Another desk added it meanwhile (cd is unique); anything else shows on the next read.
+        if (!read(cd))
+            throw;
+    }
+}

@@ -26,6 +26,11 @@ public:
     /// row is missing.
     bool write(const QString& cd, const QList<int>& values) const;
 
+    /// Gives a store that has no row cd one with these first positions (the others empty): for a kind of
+    /// trade file added after the store was made. A row that exists, or that another program adds at the
+    /// same moment, is left as it is.
+    void addMissing(const QString& cd, const QList<int>& values) const;
+
 private:
     const Store& m_store;
 };

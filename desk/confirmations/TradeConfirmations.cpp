@@ -42,7 +42,10 @@ void TradeConfirmations::loadPositions()
         return;
     }
     const QString& key = m_kind.settingsRow;
-    const auto row = ColumnPositions(m_session.StoreConnection()).read(key);
+    const ColumnPositions positions(m_session.StoreConnection());
+    if (!m_kind.deliveredPositions.isEmpty())
+        positions.addMissing(key, m_kind.deliveredPositions);
+    const auto row = positions.read(key);
     if (!row)
         throw StoreError(QStringLiteral("bnfconfigure has no row %1 with the column positions").arg(key));
     for (int k = 0; k < m_kind.positionCount; ++k) {

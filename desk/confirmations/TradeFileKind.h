@@ -85,6 +85,9 @@ struct TradeFileKind
     /// How many positions the kind reads from its row: 5, 6, 8, or the 12 of a bnfOrion row; 0 for a
     /// kind that reads fixed places of its own.
     int positionCount = 5;
+    /// The positions a store is given for the kind's bnfconfigure row when it has none: a kind added
+    /// after the store was made. The store is delivered with the rows of the kinds it was made with.
+    QList<int> deliveredPositions;
 
     /// The dialog that the screen's Configure opens on the settings row: a column-positions dialog on
     /// bnfconfigure, the start-and-length dialog on bnfOrion.

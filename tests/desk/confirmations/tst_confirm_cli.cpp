@@ -356,13 +356,11 @@ void TestConfirmCli::aKindDescribedHereIsConfirmedLikeAnother()
     semicolon.firstDelimiter = ';';
     semicolon.secondDelimiter = '|';
     semicolon.settingsRow = QStringLiteral("T");
+    semicolon.deliveredPositions = {1, 2, 3, 4, 5};
     semicolon.appId = QStringLiteral("BSE2");
     TradeFileKind::describe(semicolon);
 
     const std::unique_ptr<Store> store = m_env->openStore();
-    store->exec(QStringLiteral("INSERT INTO bnfconfigure (cd, clientcode, script_name, rate, qty, bs_state, "
-                               "monthnm, opttype, optval) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                {QStringLiteral("T"), 1, 2, 3, 4, 5, 0, 0, 0});
     const QString file =
         m_env->writeFile(QStringLiteral("semicolon.txt"), "x;AS100;TCS;330110;5;S;x;x;x;x;x\n"
                                                           "x;VS107;INFY|X;151000;7;B;x;x;x;x;x\n");
