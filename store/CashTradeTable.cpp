@@ -4,25 +4,6 @@
 
 #include <QSqlRecord>
 
-namespace {
-
-// Rows per statement on PostgreSQL, where one round trip per row would dominate.
-constexpr qsizetype kChunkRows = 500;
-
-QString insertStatement(const QString& table, qsizetype rows)
-{
-    QString sql =
-        QStringLiteral("INSERT INTO %1 (clientcode, scriptname, rate, qty, bs_stat) VALUES ").arg(table);
-    for (qsizetype i = 0; i < rows; ++i) {
-        if (i > 0)
-            sql += QStringLiteral(", ");
-        sql += QStringLiteral("(?, ?, ?, ?, ?)");
-    }
-    return sql;
-}
-
-} // namespace
-
 CashTradeTable::CashTradeTable(const Store& store, const QString& tableName, const QString& queryName)
     : m_store(store)
     , m_tableName(tableName)
@@ -46,54 +27,20 @@ void CashTradeTable::clear() const
 }
 
 CashTradeTable::Writer::Writer(const CashTradeTable& table)
-    : m_table(table)
-    , m_batched(table.m_store.engine() == Store::Engine::Postgres)
+    : m_insert(table.m_store, table.tableName(),
+               {QStringLiteral("clientcode"), QStringLiteral("scriptname"), QStringLiteral("rate"),
+                QStringLiteral("qty"), QStringLiteral("bs_stat")})
 {
-    if (m_batched) {
-        m_pending.reserve(kChunkRows);
-        m_chunk = m_table.m_store.prepare(insertStatement(m_table.tableName(), kChunkRows));
-    } else {
-        m_single = m_table.m_store.prepare(insertStatement(m_table.tableName(), 1));
-    }
-}
-
-void CashTradeTable::Writer::bind(QSqlQuery& query, const CashTradeRow& row)
-{
-    query.addBindValue(row.clientCode);
-    query.addBindValue(row.scriptName);
-    query.addBindValue(row.rate);
-    query.addBindValue(row.qty);
-    query.addBindValue(row.flag);
 }
 
 void CashTradeTable::Writer::add(const CashTradeRow& row)
 {
-    if (!m_batched) {
-        bind(m_single, row);
-        Store::exec(m_single);
-        ++m_written;
-        return;
-    }
-    m_pending.append(row);
-    if (m_pending.size() == kChunkRows) {
-        for (const CashTradeRow& pending : std::as_const(m_pending))
-            bind(m_chunk, pending);
-        Store::exec(m_chunk);
-        m_written += m_pending.size();
-        m_pending.clear();
-    }
+    m_insert.add({row.clientCode, row.scriptName, row.rate, row.qty, row.flag});
 }
 
 void CashTradeTable::Writer::flush()
 {
-    if (m_pending.isEmpty())
-        return;
-    QSqlQuery rest = m_table.m_store.prepare(insertStatement(m_table.tableName(), m_pending.size()));
-    for (const CashTradeRow& pending : std::as_const(m_pending))
-        bind(rest, pending);
-    Store::exec(rest);
-    m_written += m_pending.size();
-    m_pending.clear();
+    m_insert.finish();
 }
 
 QList<QStringList> CashTradeTable::stagedRows() const

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "BulkInsert.h"
+
 #include <QList>
-#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 
@@ -30,8 +31,7 @@ public:
     /// Deletes every staged trade.
     void clear() const;
 
-    /// Stages trades inside the caller's transaction through one reused prepared statement (on
-    /// PostgreSQL 500 rows to a statement, where one round trip per row would dominate).
+    /// Stages trades inside the caller's transaction through the store's bulk path (BulkInsert).
     class Writer
     {
     public:
@@ -40,19 +40,12 @@ public:
         Writer& operator=(const Writer&) = delete;
 
         void add(const CashTradeRow& row);
-        /// Writes the rows still held back; call it before the transaction commits.
+        /// Ends the writing; call it before the transaction commits.
         void flush();
-        qint64 written() const { return m_written; }
+        qint64 written() const { return m_insert.written(); }
 
     private:
-        void bind(QSqlQuery& query, const CashTradeRow& row);
-
-        const CashTradeTable& m_table;
-        bool m_batched;
-        QSqlQuery m_single;
-        QSqlQuery m_chunk;
-        QList<CashTradeRow> m_pending;
-        qint64 m_written = 0;
+        BulkInsert m_insert;
     };
 
     /// The staged trades: client code, script name, rate ("#0.00"), quantity, buy/sale; ordered by

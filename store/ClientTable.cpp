@@ -1,5 +1,6 @@
 #include "ClientTable.h"
 
+#include "BulkInsert.h"
 #include "DuplicateEntryError.h"
 #include "Store.h"
 
@@ -99,18 +100,18 @@ QList<ClientTable::Outcome> ClientTable::insertNew(const QList<ClientRow>& clien
     Transaction transaction(m_store);
     holdCodes();
     QSet<QString> stored;
-    {
-        QSqlQuery codes = m_store.exec(QStringLiteral("SELECT cdpinid FROM ClientMaster"));
-        while (codes.next())
-            stored.insert(codeKey(codes.value(0).toString()));
-    }
+    m_store.readRows(QStringLiteral("SELECT cdpinid FROM ClientMaster"), {},
+                     [&stored](std::span<const QByteArrayView> row) {
+                         stored.insert(codeKey(QString::fromUtf8(row[0])));
+                     });
     // The codes stored and those added so far: one look-up per client.
     QSet<QString> taken = stored;
     taken.reserve(stored.size() + clients.size());
     QList<Outcome> outcomes;
     outcomes.reserve(clients.size());
-    QSqlQuery insert = m_store.prepare(
-        QStringLiteral("INSERT INTO ClientMaster (cName, cMobile, cdpinid, cEmail) VALUES (?, ?, ?, ?)"));
+    BulkInsert insert(m_store, QStringLiteral("ClientMaster"),
+                      {QStringLiteral("cName"), QStringLiteral("cMobile"), QStringLiteral("cdpinid"),
+                       QStringLiteral("cEmail")});
     for (const ClientRow& client : clients) {
         const QString key = codeKey(client.code);
         const qsizetype before = taken.size();
@@ -119,13 +120,10 @@ QList<ClientTable::Outcome> ClientTable::insertNew(const QList<ClientRow>& clien
             outcomes << (stored.contains(key) ? Outcome::CodeStored : Outcome::CodeRepeated);
             continue;
         }
-        insert.bindValue(0, client.name);
-        insert.bindValue(1, client.mobile);
-        insert.bindValue(2, client.code);
-        insert.bindValue(3, client.email);
-        Store::exec(insert);
+        insert.add({client.name, client.mobile, client.code, client.email});
         outcomes << Outcome::Added;
     }
+    insert.finish();
     transaction.commit();
     return outcomes;
 }

@@ -4,21 +4,7 @@
 
 namespace {
 
-// Rows per statement on PostgreSQL, where one round trip per row would dominate.
-constexpr qsizetype kChunkRows = 500;
-
 const QString kColumns = QStringLiteral("clid, scriptname, rate, qty, bsflag, monthnm");
-
-QString insertStatement(const QString& table, qsizetype rows)
-{
-    QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(table, kColumns);
-    for (qsizetype i = 0; i < rows; ++i) {
-        if (i > 0)
-            sql += QStringLiteral(", ");
-        sql += QStringLiteral("(?, ?, ?, ?, ?, ?)");
-    }
-    return sql;
-}
 
 } // namespace
 
@@ -34,49 +20,18 @@ void CommodityTradeTable::clear() const
 }
 
 CommodityTradeTable::Writer::Writer(const CommodityTradeTable& table)
-    : m_table(table)
-    , m_batched(table.m_store.engine() == Store::Engine::Postgres)
+    : m_insert(table.m_store, table.m_table, kColumns.split(QStringLiteral(", ")))
 {
-    if (m_batched)
-        m_pending.reserve(kChunkRows);
-    m_statement = m_table.m_store.prepare(insertStatement(m_table.m_table, m_batched ? kChunkRows : 1));
-}
-
-void CommodityTradeTable::Writer::bind(QSqlQuery& query, const CommodityTradeRow& row)
-{
-    query.addBindValue(row.clid);
-    query.addBindValue(row.scriptName);
-    query.addBindValue(row.rate);
-    query.addBindValue(row.qty);
-    query.addBindValue(row.flag);
-    query.addBindValue(row.month);
 }
 
 void CommodityTradeTable::Writer::add(const CommodityTradeRow& row)
 {
-    if (!m_batched) {
-        bind(m_statement, row);
-        Store::exec(m_statement);
-        return;
-    }
-    m_pending.append(row);
-    if (m_pending.size() == kChunkRows) {
-        for (const CommodityTradeRow& pending : std::as_const(m_pending))
-            bind(m_statement, pending);
-        Store::exec(m_statement);
-        m_pending.clear();
-    }
+    m_insert.add({row.clid, row.scriptName, row.rate, row.qty, row.flag, row.month});
 }
 
 void CommodityTradeTable::Writer::flush()
 {
-    if (m_pending.isEmpty())
-        return;
-    QSqlQuery rest = m_table.m_store.prepare(insertStatement(m_table.m_table, m_pending.size()));
-    for (const CommodityTradeRow& pending : std::as_const(m_pending))
-        bind(rest, pending);
-    Store::exec(rest);
-    m_pending.clear();
+    m_insert.finish();
 }
 
 QList<QStringList> CommodityTradeTable::stagedRows() const

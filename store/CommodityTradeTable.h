@@ -1,7 +1,8 @@
 #pragma once
 
+#include "BulkInsert.h"
+
 #include <QList>
-#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 
@@ -31,8 +32,7 @@ public:
     /// Deletes every staged trade.
     void clear() const;
 
-    /// Stages trades inside the caller's transaction through one reused prepared statement (on
-    /// PostgreSQL 500 rows to a statement, where one round trip per row would dominate).
+    /// Stages trades inside the caller's transaction through the store's bulk path (BulkInsert).
     class Writer
     {
     public:
@@ -41,16 +41,11 @@ public:
         Writer& operator=(const Writer&) = delete;
 
         void add(const CommodityTradeRow& row);
-        /// Writes the rows still held back; call it before the transaction commits.
+        /// Ends the writing; call it before the transaction commits.
         void flush();
 
     private:
-        static void bind(QSqlQuery& query, const CommodityTradeRow& row);
-
-        const CommodityTradeTable& m_table;
-        bool m_batched;
-        QSqlQuery m_statement;
-        QList<CommodityTradeRow> m_pending;
+        BulkInsert m_insert;
     };
 
     /// The staged trades as msf1 lists them: clid, scriptname, rate ("#0.00"), qty, bsflag, monthnm; by

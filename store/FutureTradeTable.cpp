@@ -4,21 +4,7 @@
 
 namespace {
 
-// Rows per statement on PostgreSQL, where one round trip per row would dominate.
-constexpr qsizetype kChunkRows = 500;
-
 const QString kColumns = QStringLiteral("clid, scriptname, rate, qty, bsflag, fut_month, opttype, optval");
-
-QString insertStatement(const QString& table, qsizetype rows)
-{
-    QString sql = QStringLiteral("INSERT INTO %1 (%2, lineseq) VALUES ").arg(table, kColumns);
-    for (qsizetype i = 0; i < rows; ++i) {
-        if (i > 0)
-            sql += QStringLiteral(", ");
-        sql += QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    }
-    return sql;
-}
 
 } // namespace
 
@@ -34,58 +20,20 @@ void FutureTradeTable::clear() const
 }
 
 FutureTradeTable::Writer::Writer(const FutureTradeTable& table)
-    : m_table(table)
-    , m_batched(table.m_store.engine() == Store::Engine::Postgres)
+    : m_insert(table.m_store, table.m_table,
+               (kColumns + QStringLiteral(", lineseq")).split(QStringLiteral(", ")))
 {
-    if (m_batched) {
-        m_pending.reserve(kChunkRows);
-        m_chunk = m_table.m_store.prepare(insertStatement(m_table.m_table, kChunkRows));
-    } else {
-        m_single = m_table.m_store.prepare(insertStatement(m_table.m_table, 1));
-    }
-}
-
-void FutureTradeTable::Writer::bind(QSqlQuery& query, const FutureTradeRow& row, qint64 sequence)
-{
-    query.addBindValue(row.clid);
-    query.addBindValue(row.scriptName);
-    query.addBindValue(row.rate);
-    query.addBindValue(row.qty);
-    query.addBindValue(row.flag);
-    query.addBindValue(row.month);
-    query.addBindValue(row.optType);
-    query.addBindValue(row.optValue);
-    query.addBindValue(sequence);
 }
 
 void FutureTradeTable::Writer::add(const FutureTradeRow& row)
 {
-    if (!m_batched) {
-        bind(m_single, row, m_written + 1);
-        Store::exec(m_single);
-        ++m_written;
-        return;
-    }
-    m_pending.append(row);
-    if (m_pending.size() == kChunkRows) {
-        for (qsizetype i = 0; i < m_pending.size(); ++i)
-            bind(m_chunk, m_pending.at(i), m_written + i + 1);
-        Store::exec(m_chunk);
-        m_written += m_pending.size();
-        m_pending.clear();
-    }
+    m_insert.add({row.clid, row.scriptName, row.rate, row.qty, row.flag, row.month, row.optType, row.optValue,
+                  m_insert.written() + 1});
 }
 
 void FutureTradeTable::Writer::flush()
 {
-    if (m_pending.isEmpty())
-        return;
-    QSqlQuery rest = m_table.m_store.prepare(insertStatement(m_table.m_table, m_pending.size()));
-    for (qsizetype i = 0; i < m_pending.size(); ++i)
-        bind(rest, m_pending.at(i), m_written + i + 1);
-    Store::exec(rest);
-    m_written += m_pending.size();
-    m_pending.clear();
+    m_insert.finish();
 }
 
 QList<QStringList> FutureTradeTable::stagedRows() const

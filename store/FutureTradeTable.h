@@ -1,7 +1,8 @@
 #pragma once
 
+#include "BulkInsert.h"
+
 #include <QList>
-#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 
@@ -48,9 +49,8 @@ public:
     /// Deletes every staged trade.
     void clear() const;
 
-    /// Stages trades inside the caller's transaction through one reused prepared statement (on
-    /// PostgreSQL 500 rows to a statement, where one round trip per row would dominate), numbering
-    /// them in the order they are added.
+    /// Stages trades inside the caller's transaction through the store's bulk path (BulkInsert),
+    /// numbering them in the order they are added.
     class Writer
     {
     public:
@@ -59,19 +59,12 @@ public:
         Writer& operator=(const Writer&) = delete;
 
         void add(const FutureTradeRow& row);
-        /// Writes the rows still held back; call it before the transaction commits.
+        /// Ends the writing; call it before the transaction commits.
         void flush();
-        qint64 written() const { return m_written; }
+        qint64 written() const { return m_insert.written(); }
 
     private:
-        void bind(QSqlQuery& query, const FutureTradeRow& row, qint64 sequence);
-
-        const FutureTradeTable& m_table;
-        bool m_batched;
-        QSqlQuery m_single;
-        QSqlQuery m_chunk;
-        QList<FutureTradeRow> m_pending;
-        qint64 m_written = 0;
+        BulkInsert m_insert;
     };
 
     /// The staged trades as msf1 lists them: clid, scriptname, rate ("#0.00"), qty, bsflag, fut_month,

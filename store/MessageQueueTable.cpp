@@ -1,26 +1,21 @@
 #include "MessageQueueTable.h"
 
+#include "BulkInsert.h"
 #include "QueuedTexts.h"
 #include "Store.h"
 
 #include <QSet>
 
+#include <functional>
+
 namespace {
 
-const QString kInsert = QStringLiteral(
-    "INSERT INTO MessageQueue (MobileNo, Message, UserName, BatchNo, AppID, SuperUser) VALUES ");
-const QString kRowMarks = QStringLiteral("(?, ?, ?, ?, ?, ?)");
+const QString kInsert = QStringLiteral("INSERT INTO MessageQueue (MobileNo, Message, UserName, BatchNo, "
+                                       "AppID, SuperUser) VALUES (?, ?, ?, ?, ?, ?)");
 
-// Rows per statement on PostgreSQL, where one round trip per row would dominate.
-constexpr size_t kChunkRows = 500;
-
-QString insertStatement(size_t rows)
-{
-    QStringList marks;
-    for (size_t i = 0; i < rows; ++i)
-        marks << kRowMarks;
-    return kInsert + marks.join(QStringLiteral(", "));
-}
+// Rows of a failed write tried again to a savepoint: a failure then costs at most this many rows
+// written one by one.
+constexpr size_t kRetryRows = 500;
 
 // The first key of the advisory locks that guard the queue writes, the second naming the guard.
 constexpr int kGuardLockClass = 44170002;
@@ -50,89 +45,89 @@ MessageQueueTable::MessageQueueTable(const Store& store)
 
 void MessageQueueTable::insert(const QueuedMessage& message) const
 {
-    QSqlQuery query = m_store.prepare(insertStatement(1));
+    QSqlQuery query = m_store.prepare(kInsert);
     bindMessage(query, message);
     Store::exec(query);
+}
+
+void MessageQueueTable::write(const std::vector<QueuedMessage>& messages, size_t begin, size_t end,
+                              qint64* written) const
+{
+    BulkInsert insert(m_store, QStringLiteral("MessageQueue"),
+                      {QStringLiteral("MobileNo"), QStringLiteral("Message"), QStringLiteral("UserName"),
+                       QStringLiteral("BatchNo"), QStringLiteral("AppID"), QStringLiteral("SuperUser")});
+    try {
+        for (size_t i = begin; i < end; ++i) {
+            const QueuedMessage& message = messages[i];
+            insert.add({message.mobileNo, message.message, message.userName, message.batchNo, message.appId,
+                        message.superUser});
+        }
+        insert.finish();
+    } catch (const StoreError&) {
+        if (written)
+            *written = insert.written();
+        throw;
+    }
 }
 
 void MessageQueueTable::insertAll(const std::vector<QueuedMessage>& messages) const
 {
     if (messages.empty())
         return;
-    if (m_store.engine() == Store::Engine::Sqlite)
-        insertAllSqlite(messages);
-    else
-        insertAllPostgres(messages);
-}
-
-void MessageQueueTable::insertAllSqlite(const std::vector<QueuedMessage>& messages) const
-{
-    Transaction transaction(m_store);
-    QSqlQuery query = m_store.prepare(insertStatement(1));
-    int done = 0;
-    try {
-        for (const QueuedMessage& message : messages) {
-            bindMessage(query, message);
-            Store::exec(query);
-            ++done;
-        }
-    } catch (const StoreError& error) {
-        // A failed statement leaves the transaction open on SQLite: keep what went in before it.
-        try {
-            transaction.commit();
-        } catch (const StoreError&) {
-            done = 0;
-        }
-        throw QueueWriteError(error.message(), done);
-    }
-    transaction.commit();
-}
-
-void MessageQueueTable::insertChunks(const std::vector<QueuedMessage>& messages, size_t end,
-                                     size_t* reached) const
-{
-    for (size_t start = 0; start < end; start += kChunkRows) {
-        *reached = start;
-        const size_t rows = std::min(kChunkRows, end - start);
-        QSqlQuery query = m_store.prepare(insertStatement(rows));
-        for (size_t i = start; i < start + rows; ++i)
-            bindMessage(query, messages[i]);
-        Store::exec(query);
-    }
-    *reached = end;
-}
-
-void MessageQueueTable::insertAllPostgres(const std::vector<QueuedMessage>& messages) const
-{
-    size_t failedChunk = 0;
     QString reason;
+    qint64 written = 0;
     {
         Transaction transaction(m_store);
         try {
-            insertChunks(messages, messages.size(), &failedChunk);
+            write(messages, 0, messages.size(), &written);
             transaction.commit();
             return;
         } catch (const StoreError& error) {
             reason = error.message();
         }
+        // A failed statement leaves SQLite's transaction open with the rows before it: keep them.
+        if (m_store.engine() == Store::Engine::Sqlite) {
+            try {
+                transaction.commit();
+            } catch (const StoreError&) {
+                written = 0;
+            }
+            throw QueueWriteError(reason, int(written));
+        }
     }
-    // PostgreSQL has dropped the whole transaction: write again what came before the failing row.
+    // PostgreSQL has refused the whole copy, which says nothing of which row it refused: write the
+    // messages again a few hundred at a time, each to a savepoint, and the refused few one by one,
+    // until the failing row.
     int done = 0;
     try {
         Transaction transaction(m_store);
-        size_t reached = 0;
-        insertChunks(messages, failedChunk, &reached);
-        done = int(failedChunk);
-        QSqlQuery one = m_store.prepare(insertStatement(1));
-        for (size_t i = failedChunk; i < std::min(failedChunk + kChunkRows, messages.size()); ++i) {
-            m_store.exec(QStringLiteral("SAVEPOINT queue_row"));
-            bindMessage(one, messages[i]);
-            if (!one.exec()) {
-                m_store.exec(QStringLiteral("ROLLBACK TO SAVEPOINT queue_row"));
-                break;
+        QSqlQuery one = m_store.prepare(kInsert);
+        const auto toSavepoint = [this](const std::function<void()>& write) {
+            m_store.exec(QStringLiteral("SAVEPOINT queue_rows"));
+            try {
+                write();
+            } catch (const StoreError&) {
+                m_store.exec(QStringLiteral("ROLLBACK TO SAVEPOINT queue_rows"));
+                return false;
             }
-            m_store.exec(QStringLiteral("RELEASE SAVEPOINT queue_row"));
-            ++done;
+            m_store.exec(QStringLiteral("RELEASE SAVEPOINT queue_rows"));
+            return true;
+        };
+        bool refused = false;
+        for (size_t start = 0; start < messages.size() && !refused; start += kRetryRows) {
+            const size_t end = std::min(start + kRetryRows, messages.size());
+            if (toSavepoint([&] { write(messages, start, end, nullptr); })) {
+                done += int(end - start);
+                continue;
+            }
+            for (size_t i = start; i < end && !refused; ++i) {
+                refused = !toSavepoint([&] {
+                    bindMessage(one, messages[i]);
+                    Store::exec(one);
+                });
+                done += refused ? 0 : 1;
+            }
+            refused = true;
         }
         transaction.commit();
     } catch (const StoreError&) {
@@ -163,16 +158,7 @@ int MessageQueueTable::insertNotQueuedOn(const std::vector<QueuedMessage>& messa
             if (!queued.contains(queuedKey(message.mobileNo, message.message)))
                 fresh.push_back(message);
         }
-        if (m_store.engine() == Store::Engine::Sqlite) {
-            QSqlQuery query = m_store.prepare(insertStatement(1));
-            for (const QueuedMessage& message : fresh) {
-                bindMessage(query, message);
-                Store::exec(query);
-            }
-        } else {
-            size_t reached = 0;
-            insertChunks(fresh, fresh.size(), &reached);
-        }
+        write(fresh, 0, fresh.size(), nullptr);
         transaction.commit();
         return int(messages.size() - fresh.size());
     } catch (const StoreError& error) {

@@ -57,9 +57,9 @@ public:
                           const QString& guard) const;
 
 private:
-    void insertAllSqlite(const std::vector<QueuedMessage>& messages) const;
-    void insertAllPostgres(const std::vector<QueuedMessage>& messages) const;
-    void insertChunks(const std::vector<QueuedMessage>& messages, size_t end, size_t* reached) const;
+    /// Writes messages [begin, end) through the store's bulk path; on a failure written, if given,
+    /// says how many went in before it (on SQLite; PostgreSQL keeps none of a failed copy).
+    void write(const std::vector<QueuedMessage>& messages, size_t begin, size_t end, qint64* written) const;
 
     const Store& m_store;
 };

@@ -60,25 +60,11 @@ int QueueListing::deleteQueued(const QList<qint64>& nids) const
 {
     if (nids.isEmpty())
         return 0;
-    // A few hundred rows to a statement: a statement for each of 100,000 ticked rows took seconds on
+    // One statement for the whole list: statement by statement, 100,000 ticked rows took seconds on
     // PostgreSQL, every one a round trip to the server.
-    constexpr qsizetype kPerStatement = 500;
-    Transaction transaction(m_store);
-    int deleted = 0;
-    for (qsizetype first = 0; first < nids.size(); first += kPerStatement) {
-        const qsizetype count = std::min(kPerStatement, nids.size() - first);
-        QVariantList values;
-        values.reserve(count);
-        for (qsizetype i = first; i < first + count; ++i)
-            values.append(nids[i]);
-        QStringList marks(count, QStringLiteral("?"));
-        deleted +=
-            m_store
-                .exec(QStringLiteral("DELETE FROM MessageQueue WHERE Status = 'Queued' AND nid IN (%1)")
-                          .arg(marks.join(u',')),
-                      values)
-                .numRowsAffected();
-    }
-    transaction.commit();
-    return deleted;
+    return m_store
+        .exec(QStringLiteral("DELETE FROM MessageQueue WHERE Status = 'Queued' AND ") +
+                  m_store.idListCondition(QStringLiteral("nid")),
+              {m_store.idListValue(nids)})
+        .numRowsAffected();
 }

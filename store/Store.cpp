@@ -300,6 +300,27 @@ int Store::schemaVersion() const
     return query.next() ? query.value(0).toInt() : 0;
 }
 
+QString Store::idListCondition(const QString& column) const
+{
+    // A JSON array read by json_each on SQLite, an array of numbers on PostgreSQL.
+    return engine() == Engine::Sqlite ? QStringLiteral("%1 IN (SELECT value FROM json_each(?))").arg(column)
+                                      : QStringLiteral("%1 = ANY (CAST(? AS bigint[]))").arg(column);
+}
+
+QVariant Store::idListValue(const QList<qint64>& ids) const
+{
+    QByteArray list;
+    list.reserve(ids.size() * 8 + 2);
+    list += engine() == Engine::Sqlite ? '[' : '{';
+    for (qsizetype i = 0; i < ids.size(); ++i) {
+        if (i > 0)
+            list += ',';
+        list += QByteArray::number(ids[i]);
+    }
+    list += engine() == Engine::Sqlite ? ']' : '}';
+    return QString::fromLatin1(list);
+}
+
 void Store::openPrivateStaging()
 {
     if (m_privateStaging)

@@ -59,6 +59,12 @@ public:
     void readRows(const QString& sql, const QVariantList& values,
                   const std::function<void(std::span<const QByteArrayView> row)>& take) const;
 
+    /// A condition that column is one of a list of numbers given as one bound value, idListValue: a
+    /// statement of any length whatever the list's. "nid IN (…)" with a mark for every number would
+    /// send a value for each and run into the engines' limits on them.
+    QString idListCondition(const QString& column) const;
+    QVariant idListValue(const QList<qint64>& ids) const;
+
     /// A date and time as this engine stores it, so that stored values compare correctly.
     QVariant dateTimeValue(const QDateTime& value) const;
     /// A date alone (midnight), as the dispatch server stores the day it took a message.
@@ -116,6 +122,7 @@ private:
     mutable QThread* m_turnHolder = nullptr;
 
     friend class Transaction;
+    friend class BulkInsert;
 };
 
 /// A write transaction: BEGIN IMMEDIATE on SQLite, so that two programs never deadlock on an

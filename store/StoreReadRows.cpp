@@ -1,8 +1,7 @@
 // Store::readRows: long lists read through the engines' own client libraries. QSqlQuery wraps every
 // value of every row in a QVariant; for a million rows that costs more than the reading itself.
+#include "NativeHandle.h"
 #include "Store.h"
-
-#include <QSqlDriver>
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -13,17 +12,6 @@
 #include <vector>
 
 namespace {
-
-// The engine's own handle of a connection, as the Qt driver names its type.
-template <typename Handle>
-Handle* nativeHandle(const QSqlDatabase& database, const char* typeName)
-{
-    const QVariant handle = database.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), typeName) != 0)
-        throw StoreError(
-            QStringLiteral("the store's connection gives no %1 handle").arg(QLatin1String(typeName)));
-    return *static_cast<Handle* const*>(handle.constData());
-}
 
 // A bound value as text: the store binds texts, numbers and NULL.
 std::optional<QByteArray> valueText(const QVariant& value)
@@ -160,7 +148,7 @@ void Store::readRows(const QString& sql, const QVariantList& values,
         throw StoreError(QStringLiteral("the message store is closed"));
     const QSqlDatabase connection = database();
     if (engine() == Engine::Sqlite)
-        readSqlite(nativeHandle<sqlite3>(connection, "sqlite3*"), sql, values, take);
+        readSqlite(NativeHandle<sqlite3>(connection, "sqlite3*"), sql, values, take);
     else
-        readPostgres(nativeHandle<PGconn>(connection, "pg_conn*"), sql, values, take);
+        readPostgres(NativeHandle<PGconn>(connection, "pg_conn*"), sql, values, take);
 }

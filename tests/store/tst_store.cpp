@@ -1,3 +1,5 @@
+#include "CashTradeTable.h"
+#include "ClientTable.h"
 #include "MessageQueueTable.h"
 #include "Schema.h"
 #include "SettingsRows.h"
@@ -84,6 +86,8 @@ private Q_SLOTS:
     void batchNumberFailures();
     void insertAllKeepsRowsBeforeAFailure_data();
     void insertAllKeepsRowsBeforeAFailure();
+    void bulkWritesKeepEveryValueOrNone_data();
+    void bulkWritesKeepEveryValueOrNone();
 };
 
 void TestStore::newStoreHasDeliveredRows()
@@ -698,6 +702,88 @@ void TestStore::insertAllKeepsRowsBeforeAFailure()
     // The store is still usable afterwards.
     MessageQueueTable(*store).insertAll(messages(2));
     QCOMPARE(count(*store, QStringLiteral("SELECT COUNT(*) FROM MessageQueue")), failingAt + 2);
+}
+
+void TestStore::bulkWritesKeepEveryValueOrNone_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("quotes") << QStringLiteral("D'Souza \"Ltd\"; --");
+    QTest::newRow("tabs and line breaks") << QStringLiteral("a\tb\nc\r\nd\n");
+    QTest::newRow("backslashes and copy markers") << QStringLiteral("\\N \\. C:\\ \\t\n\\.");
+    QTest::newRow("non-ASCII") << QStringLiteral("José Müller – ₹ 1,100.00 नमस्ते 😀");
+    QTest::newRow("blank") << QStringLiteral("");
+}
+
+// Queued texts, imported clients and staged trades go in through the engine's bulk path (COPY on
+// PostgreSQL): every value arrives as given, or nothing of a refused write does.
+void TestStore::bulkWritesKeepEveryValueOrNone()
+{
+    QFETCH(QString, text);
+    TestEnvironment env;
+    auto store = env.openStore();
+    store->openPrivateStaging();
+    const auto readBack = [&](const QString& sql) {
+        QStringList values;
+        store->readRows(sql, {}, [&values](std::span<const QByteArrayView> row) {
+            for (const QByteArrayView cell : row)
+                values << QString::fromUtf8(cell);
+        });
+        return values;
+    };
+
+    std::vector<QueuedMessage> queued = messages(700);
+    queued[650].message = text;
+    queued[650].superUser = QString(); // NULL
+    MessageQueueTable(*store).insertAll(queued);
+    QCOMPARE(readBack(QStringLiteral("SELECT Message, COALESCE(SuperUser, 'null') FROM MessageQueue "
+                                     "WHERE MobileNo = '9800000650'")),
+             (QStringList{text, QStringLiteral("null")}));
+
+    const QList<ClientTable::Outcome> outcomes =
+        ClientTable(*store).insertNew({{0, text, QStringLiteral("98'1"), QStringLiteral("C\\1"), QString()},
+                                       {0, QStringLiteral("two"), {}, QStringLiteral("c\\1 "), {}}});
+    QCOMPARE(outcomes, (QList{ClientTable::Outcome::Added, ClientTable::Outcome::CodeRepeated}));
+    QCOMPARE(readBack(QStringLiteral(
+                 "SELECT cName, cMobile, cdpinid, COALESCE(cEmail, 'null') FROM ClientMaster")),
+             (QStringList{text, QStringLiteral("98'1"), QStringLiteral("C\\1"), QStringLiteral("null")}));
+
+    const CashTradeTable staging(*store, QStringLiteral("bsetrade"), QStringLiteral("bse_query"));
+    {
+        Transaction transaction(*store, Transaction::Writes::PrivateStaging);
+        CashTradeTable::Writer writer(staging);
+        writer.add({text, QStringLiteral("TCS\t"), QStringLiteral("3000.50"), 10, QStringLiteral("B")});
+        writer.flush();
+        transaction.commit();
+    }
+    QCOMPARE(staging.stagedRows(),
+             (QList<QStringList>{{text, QStringLiteral("TCS\t"), QStringLiteral("3000.50"),
+                                  QStringLiteral("10"), QStringLiteral("B")}}));
+
+    // A write abandoned part-way (a reader that gives up, a file that ends in a failure) leaves the
+    // staging as it was, and the connection ready for the next statement.
+    try {
+        Transaction transaction(*store, Transaction::Writes::PrivateStaging);
+        staging.clear();
+        CashTradeTable::Writer writer(staging);
+        for (int i = 0; i < 50000; ++i)
+            writer.add({QStringLiteral("A%1").arg(i), text, QStringLiteral("1.00"), 1, QStringLiteral("S")});
+        throw StoreError(QStringLiteral("the read gave up"));
+    } catch (const StoreError&) {
+    }
+    QCOMPARE(staging.stagedRows().size(), 1);
+
+    // A row the store refuses in the middle of a copy: nothing of the write is queued.
+    refuseNumber(*store, QStringLiteral("0000000000"));
+    std::vector<QueuedMessage> refused = messages(3000, QStringLiteral("0000000000"), 2500);
+    for (QueuedMessage& message : refused)
+        message.message = QStringLiteral("again ") + message.message + text;
+    QVERIFY_THROWS_EXCEPTION(QueueWriteError, MessageQueueTable(*store).insertNotQueuedOn(
+                                                  refused, QDate::currentDate(), QStringLiteral("BSE")));
+    QCOMPARE(count(*store, QStringLiteral("SELECT COUNT(*) FROM MessageQueue")), 700);
+    refused.erase(refused.begin() + 2500);
+    QCOMPARE(
+        MessageQueueTable(*store).insertNotQueuedOn(refused, QDate::currentDate(), QStringLiteral("BSE")), 0);
+    QCOMPARE(count(*store, QStringLiteral("SELECT COUNT(*) FROM MessageQueue")), 3699);
 }
 
 QTEST_GUILESS_MAIN(TestStore)
