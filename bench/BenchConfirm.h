@@ -13,6 +13,7 @@
 
 #include <functional>
 
+class BulkInsert;
 struct CashTradeRow;
 struct TradeFileKind;
 
@@ -35,11 +36,11 @@ BenchTrade BenchTradeAt(qint64 i, int clients);
 /// The seconds since timer started, to the nanosecond.
 double SecondsSince(const QElapsedTimer& timer);
 
-/// The floor a read is held against: rows already prepared, inserted into the connection's private
-/// staging table by one plain prepared statement per row (SQLite) or per 500 rows (PostgreSQL), in one
-/// transaction. bind binds the values of row i in column order. Returns the seconds taken.
+/// The floor a read is held against: rows already prepared, written into the connection's private
+/// staging table by the engine's own bulk path with nothing else to do, in one transaction: COPY on
+/// PostgreSQL, one prepared insert on SQLite. add adds row i. Returns the seconds taken.
 double PlainInsert(Store& store, const QString& table, const QStringList& columns, qsizetype rows,
-                   const std::function<void(QSqlQuery& insert, qsizetype i)>& bind);
+                   const std::function<void(BulkInsert& insert, qsizetype i)>& add);
 /// The same for cash-market rows into bsetrade.
 double PlainInsert(Store& store, const QList<CashTradeRow>& rows);
 
@@ -47,7 +48,8 @@ double PlainInsert(Store& store, const QList<CashTradeRow>& rows);
 /// 1,000,000 and 50,000 unless given) read into staging by the engine of a kind, on SQLite and then on
 /// PostgreSQL when KELVRA_PG_URL names a server. For each engine it prints the floor of a plain insert
 /// of the same rows, the read and its ratio to the floor, the read's peak memory, Generate Message for
-/// every client, and the one pass over the staging that Generate Message makes.
+/// every client, the one pass over the staging that Generate Message makes, and Send Message; then the
+/// whole confirmation on PostgreSQL against the same on SQLite.
 class ConfirmBench
 {
 public:
@@ -76,6 +78,7 @@ private:
 
     qint64 m_lines;
     int m_clients;
+    mutable double m_sqliteTotal = 0;
     QTemporaryDir m_folder;
     QString m_path;
 };

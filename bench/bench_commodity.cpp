@@ -4,6 +4,7 @@
 // own texts (letter case changed) that the same-day guard must leave out.
 //   bench_commodity [TRADES] [CLIENTS]   (default 1000000 50000; PostgreSQL too when KELVRA_PG_URL is set)
 #include "BenchConfirm.h"
+#include "BulkInsert.h"
 #include "CommodityConfirmations.h"
 #include "CommodityTradeTable.h"
 #include "DeskSession.h"
@@ -72,7 +73,8 @@ void storeClients(const Store& store, int clients)
     transaction.commit();
 }
 
-void measureOn(BenchStores& stores, Store::Engine engine, const ConfirmBench& bench)
+// Returns the seconds of the whole confirmation: read, generate over today's queue and send.
+double measureOn(BenchStores& stores, Store::Engine engine, const ConfirmBench& bench)
 {
     const bool lite = engine == Store::Engine::Sqlite;
     const char* name = lite ? "sqlite" : "postgresql";
@@ -110,6 +112,9 @@ void measureOn(BenchStores& stores, Store::Engine engine, const ConfirmBench& be
     const double guarded = SecondsSince(timer);
     if (grid.size() != all.size() - own)
         qFatal("%s: %lld texts left of %lld", name, qlonglong(grid.size()), qlonglong(all.size()));
+    timer.restart();
+    const int sent = engineOfMcx.send(grid);
+    const double send = SecondsSince(timer);
 
     auto floorStore = stores.fresh(engine);
     floorStore->openPrivateStaging();
@@ -120,18 +125,13 @@ void measureOn(BenchStores& stores, Store::Engine engine, const ConfirmBench& be
     rows.reserve(bench.lines());
     for (qint64 i = 0; i < bench.lines(); ++i)
         rows.append(tradeAt(i, bench.clients()));
-    const double floorSeconds = PlainInsert(*floorStore, QStringLiteral("commodity"), columns, rows.size(),
-                                            [&](QSqlQuery& insert, qsizetype i) {
-                                                const CommodityTradeRow& row = rows[i];
-                                                insert.addBindValue(row.clid);
-                                                insert.addBindValue(row.scriptName);
-                                                insert.addBindValue(row.rate);
-                                                insert.addBindValue(row.qty);
-                                                insert.addBindValue(row.flag);
-                                                insert.addBindValue(row.month);
-                                            });
+    const double floorSeconds = PlainInsert(
+        *floorStore, QStringLiteral("commodity"), columns, rows.size(), [&](BulkInsert& insert, qsizetype i) {
+            const CommodityTradeRow& row = rows[i];
+            insert.add({row.clid, row.scriptName, row.rate, row.qty, row.flag, row.month});
+        });
 
-    std::printf("%-10s floor (plain insert into commodity): %8lld rows in %6.2f s\n", name, bench.lines(),
+    std::printf("%-10s floor (bulk insert into commodity):  %8lld rows in %6.2f s\n", name, bench.lines(),
                 floorSeconds);
     std::printf("%-10s Read File(s) into commodity:         %8lld rows in %6.2f s; ratio read / floor %.2f "
                 "(target at most 2)\n",
@@ -142,7 +142,10 @@ void measureOn(BenchStores& stores, Store::Engine engine, const ConfirmBench& be
         "%-10s Generate Message, %lld queued today: %8lld texts in %6.2f s, %lld left out (target under "
         "%d s)\n",
         name, qlonglong(kQueuedToday), qlonglong(grid.size()), guarded, qlonglong(own), lite ? 10 : 20);
+    std::printf("%-10s Send Message: %d texts queued in %.2f s; read, generate and send %.2f s\n", name, sent,
+                send, read + guarded + send);
     std::fflush(stdout);
+    return read + guarded + send;
 }
 
 } // namespace
@@ -153,9 +156,10 @@ int main(int argc, char** argv)
     ConfirmBench bench(argc, argv);
     bench.writeFile(QStringLiteral("mcx_day.txt"), "MCX trade file", {}, &tradeLine);
     BenchStores stores;
-    measureOn(stores, Store::Engine::Sqlite, bench);
+    const double lite = measureOn(stores, Store::Engine::Sqlite, bench);
     if (BenchStores::havePostgres())
-        measureOn(stores, Store::Engine::Postgres, bench);
+        std::printf("ratio postgresql / sqlite, the whole confirmation: %.2f (target at most 1.25)\n",
+                    measureOn(stores, Store::Engine::Postgres, bench) / lite);
     else
         std::printf("postgresql skipped: set KELVRA_PG_URL (bench/run starts a server)\n");
     return 0;

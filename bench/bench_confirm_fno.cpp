@@ -3,6 +3,7 @@
 // in the same run; the messages generated for every client; the peak memory of the read.
 //   bench_confirm_fno [TRADES] [CLIENTS]   (default 1000000 50000; PostgreSQL too when KELVRA_PG_URL is set)
 #include "BenchConfirm.h"
+#include "BulkInsert.h"
 #include "FutureTradeTable.h"
 
 #include <QCoreApplication>
@@ -62,17 +63,10 @@ double plainInsert(Store& store, const QList<FutureTradeRow>& rows)
         QStringLiteral("qty"),     QStringLiteral("bsflag"),     QStringLiteral("fut_month"),
         QStringLiteral("opttype"), QStringLiteral("optval"),     QStringLiteral("lineseq")};
     return PlainInsert(store, QStringLiteral("future"), columns, rows.size(),
-                       [&](QSqlQuery& insert, qsizetype i) {
+                       [&](BulkInsert& insert, qsizetype i) {
                            const FutureTradeRow& row = rows[i];
-                           insert.addBindValue(row.clid);
-                           insert.addBindValue(row.scriptName);
-                           insert.addBindValue(row.rate);
-                           insert.addBindValue(row.qty);
-                           insert.addBindValue(row.flag);
-                           insert.addBindValue(row.month);
-                           insert.addBindValue(row.optType);
-                           insert.addBindValue(row.optValue);
-                           insert.addBindValue(i + 1);
+                           insert.add({row.clid, row.scriptName, row.rate, row.qty, row.flag, row.month,
+                                       row.optType, row.optValue, qint64(i + 1)});
                        });
 }
 

@@ -101,7 +101,7 @@ BulkInsert::~BulkInsert()
 
 void BulkInsert::startCopy()
 {
-    PGconn* connection = NativeHandle<PGconn>(m_store.database(), "pg_conn*");
+    PGconn* connection = ReadyPostgresConnection(m_store.database());
     const Result result{PQexec(connection, m_copy.constData()), PQclear};
     if (PQresultStatus(result.get()) != PGRES_COPY_IN)
         throw postgresError(connection, result.get());

@@ -4,6 +4,18 @@
 
 #include <QSqlRecord>
 
+namespace {
+
+// Staged trades and the stored query's rows: by client code, script name and buy/sale, without regard
+// to letter case.
+QString orderOfTrades(const Store& store)
+{
+    return store.foldedKeys(
+        {QStringLiteral("clientcode"), QStringLiteral("scriptname"), QStringLiteral("bs_stat")});
+}
+
+} // namespace
+
 CashTradeTable::CashTradeTable(const Store& store, const QString& tableName, const QString& queryName)
     : m_store(store)
     , m_tableName(tableName)
@@ -46,8 +58,8 @@ void CashTradeTable::Writer::flush()
 QList<QStringList> CashTradeTable::stagedRows() const
 {
     QSqlQuery query = m_store.exec(QStringLiteral("SELECT clientcode, scriptname, rate, qty, bs_stat FROM %1 "
-                                                  "ORDER BY clientcode, scriptname, bs_stat")
-                                       .arg(tableName()));
+                                                  "ORDER BY %2")
+                                       .arg(tableName(), orderOfTrades(m_store)));
     QList<QStringList> rows;
     while (query.next()) {
         rows << QStringList{query.value(0).toString(), query.value(1).toString(),
@@ -61,8 +73,8 @@ QList<QStringList> CashTradeTable::summaryRows() const
 {
     // By client code, and within a client in the query's own order, whatever the engine's sort does with
     // ties.
-    QSqlQuery query = m_store.exec(
-        QStringLiteral("SELECT * FROM %1 ORDER BY clientcode, scriptname, bs_stat").arg(queryName()));
+    QSqlQuery query =
+        m_store.exec(QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(queryName(), orderOfTrades(m_store)));
     QList<QStringList> rows;
     while (query.next()) {
         const int columns = query.record().count();
@@ -77,8 +89,11 @@ QList<QStringList> CashTradeTable::summaryRows() const
 
 QStringList CashTradeTable::clientCodes() const
 {
-    QSqlQuery query = m_store.exec(
-        QStringLiteral("SELECT DISTINCT clientcode FROM %1 ORDER BY clientcode").arg(tableName()));
+    QSqlQuery query =
+        m_store.exec(QStringLiteral("SELECT %1 FROM %2 GROUP BY %3 ORDER BY %3")
+                         .arg(m_store.engine() == Store::Engine::Sqlite ? QStringLiteral("clientcode")
+                                                                        : QStringLiteral("min(clientcode)"),
+                              tableName(), m_store.foldedKey(QStringLiteral("clientcode"))));
     QStringList codes;
     while (query.next())
         codes << query.value(0).toString();
@@ -89,9 +104,9 @@ void CashTradeTable::forEachFragment(
     const std::function<void(const QString& clientCode, const QString& mymsg)>& visit) const
 {
     // The query's own order within a client is by script name and buy/sale.
-    QSqlQuery query = m_store.exec(
-        QStringLiteral("SELECT clientcode, mymsg FROM %1 ORDER BY clientcode, scriptname, bs_stat")
-            .arg(queryName()));
-    while (query.next())
-        visit(query.value(0).toString(), query.value(1).toString());
+    m_store.readRows(QStringLiteral("SELECT clientcode, mymsg FROM %1 ORDER BY %2")
+                         .arg(queryName(), orderOfTrades(m_store)),
+                     {}, [&visit](std::span<const QByteArrayView> row) {
+                         visit(QString::fromUtf8(row[0]), QString::fromUtf8(row[1]));
+                     });
 }

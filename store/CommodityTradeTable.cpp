@@ -37,8 +37,10 @@ void CommodityTradeTable::Writer::flush()
 QList<QStringList> CommodityTradeTable::stagedRows() const
 {
     QSqlQuery query =
-        m_store.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY clid, scriptname, monthnm, bsflag, rate, qty")
-                         .arg(kColumns, m_table));
+        m_store.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3, rate, qty")
+                         .arg(kColumns, m_table,
+                              m_store.foldedKeys({QStringLiteral("clid"), QStringLiteral("scriptname"),
+                                                  QStringLiteral("monthnm"), QStringLiteral("bsflag")})));
     QList<QStringList> rows;
     while (query.next()) {
         rows << QStringList{query.value(0).toString(),
@@ -53,7 +55,13 @@ QList<QStringList> CommodityTradeTable::stagedRows() const
 
 QStringList CommodityTradeTable::clientCodes() const
 {
-    QSqlQuery query = m_store.exec(QStringLiteral("SELECT DISTINCT clid FROM %1 ORDER BY clid").arg(m_table));
+    // Grouped by the folded code rather than DISTINCT: on PostgreSQL that sorts by lowered text in
+    // byte order instead of by the case-insensitive type's own comparison, many times slower.
+    QSqlQuery query =
+        m_store.exec(QStringLiteral("SELECT %1 FROM %2 GROUP BY %3 ORDER BY %3")
+                         .arg(m_store.engine() == Store::Engine::Sqlite ? QStringLiteral("clid")
+                                                                        : QStringLiteral("min(clid)"),
+                              m_table, m_store.foldedKey(QStringLiteral("clid"))));
     QStringList codes;
     while (query.next())
         codes << query.value(0).toString();

@@ -38,8 +38,8 @@ void FutureTradeTable::Writer::flush()
 
 QList<QStringList> FutureTradeTable::stagedRows() const
 {
-    QSqlQuery query =
-        m_store.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY clid, lineseq").arg(kColumns, m_table));
+    QSqlQuery query = m_store.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3, lineseq")
+                                       .arg(kColumns, m_table, m_store.foldedKey(QStringLiteral("clid"))));
     QList<QStringList> rows;
     while (query.next()) {
         rows << QStringList{query.value(0).toString(),
@@ -56,7 +56,13 @@ QList<QStringList> FutureTradeTable::stagedRows() const
 
 QStringList FutureTradeTable::clientCodes() const
 {
-    QSqlQuery query = m_store.exec(QStringLiteral("SELECT DISTINCT clid FROM %1 ORDER BY clid").arg(m_table));
+    // Grouped by the folded code rather than DISTINCT: on PostgreSQL that sorts by lowered text in
+    // byte order instead of by the case-insensitive type's own comparison, many times slower.
+    QSqlQuery query =
+        m_store.exec(QStringLiteral("SELECT %1 FROM %2 GROUP BY %3 ORDER BY %3")
+                         .arg(m_store.engine() == Store::Engine::Sqlite ? QStringLiteral("clid")
+                                                                        : QStringLiteral("min(clid)"),
+                              m_table, m_store.foldedKey(QStringLiteral("clid"))));
     QStringList codes;
     while (query.next())
         codes << query.value(0).toString();

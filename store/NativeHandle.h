@@ -17,3 +17,16 @@ Handle* NativeHandle(const QSqlDatabase& database, const char* typeName)
             QStringLiteral("the store's connection gives no %1 handle").arg(QLatin1String(typeName)));
     return *static_cast<Handle* const*>(handle.constData());
 }
+
+#include <libpq-fe.h>
+
+/// The PostgreSQL connection, ready for a statement of the store's own: a query run through Qt may
+/// still hold the end of its results on the connection (the driver takes it only when its next query
+/// begins), and libpq refuses a new statement until it is taken. Taken here, as the driver would.
+inline PGconn* ReadyPostgresConnection(const QSqlDatabase& database)
+{
+    PGconn* connection = NativeHandle<PGconn>(database, "pg_conn*");
+    while (PGresult* pending = PQgetResult(connection))
+        PQclear(pending);
+    return connection;
+}

@@ -183,29 +183,42 @@ QString twoDecimals(const QString& expression, Engine engine)
 QList<ViewDefinition> views(Engine engine)
 {
     // The fragment of a group of trades reads: script, side, total quantity @ average rate.
-    const auto side = [](const char* flag) {
-        return QStringLiteral("CASE WHEN upper(trim(%1)) = 'S' THEN 'Sell' ELSE 'Buy' END")
-            .arg(QLatin1String(flag));
+    const auto side = [](const QString& flag) {
+        return QStringLiteral("CASE WHEN upper(trim(%1)) = 'S' THEN 'Sell' ELSE 'Buy' END").arg(flag);
     };
     const QString amount = QStringLiteral("SUM(rate * qty)");
     const QString average = QStringLiteral("COALESCE(SUM(rate * qty) / NULLIF(SUM(qty), 0), 0)");
+    // The trades of a group differ at most in letter case: SQLite names the group by its columns, and
+    // PostgreSQL, grouping by the folded keys, by the least of each.
+    const bool lite = engine == Engine::Sqlite;
+    const auto of = [lite](const char* column) {
+        return lite ? QLatin1String(column) : QStringLiteral("min(%1)").arg(QLatin1String(column));
+    };
+    const auto keys = [engine](const QStringList& columns) {
+        QStringList folded;
+        for (const QString& column : columns)
+            folded << Store::foldedKey(engine, column);
+        return folded.join(QStringLiteral(", "));
+    };
     const auto cashQuery = [&](const char* table) {
+        const QString groups =
+            keys({QStringLiteral("clientcode"), QStringLiteral("scriptname"), QStringLiteral("bs_stat")});
         return QStringLiteral(
-                   "SELECT clientcode, scriptname, %1 AS amount, bs_stat, COUNT(*) AS tradecount, "
-                   "%2 AS avgrate, trim(scriptname) || ' ' || %3 || ' ' || SUM(qty) || '@' || %2 AS mymsg "
-                   "FROM %4 GROUP BY clientcode, scriptname, bs_stat ORDER BY clientcode, scriptname, "
-                   "bs_stat")
-            .arg(twoDecimals(amount, engine), twoDecimals(average, engine), side("bs_stat"),
-                 QLatin1String(table));
+                   "SELECT %1 AS clientcode, %2 AS scriptname, %3 AS amount, %4 AS bs_stat, COUNT(*) "
+                   "AS tradecount, %5 AS avgrate, trim(%2) || ' ' || %6 || ' ' || SUM(qty) || '@' || %5 "
+                   "AS mymsg FROM %7 GROUP BY %8 ORDER BY %8")
+            .arg(of("clientcode"), of("scriptname"), twoDecimals(amount, engine), of("bs_stat"),
+                 twoDecimals(average, engine), side(of("bs_stat")), QLatin1String(table), groups);
     };
     const auto commodityView = [&](const char* table) {
+        const QString groups = keys({QStringLiteral("clid"), QStringLiteral("scriptname"),
+                                     QStringLiteral("monthnm"), QStringLiteral("bsflag")});
         return QStringLiteral(
-                   "SELECT clid, scriptname, monthnm, bsflag, SUM(qty) AS qty, %1 AS avgrate, "
-                   "trim(scriptname) || ' ' || trim(COALESCE(monthnm, '')) || ' ' || %2 || ' ' || SUM(qty) "
-                   "|| '@' || %1 AS mymsg "
-                   "FROM %3 GROUP BY clid, scriptname, monthnm, bsflag ORDER BY clid, scriptname, monthnm, "
-                   "bsflag")
-            .arg(twoDecimals(average, engine), side("bsflag"), QLatin1String(table));
+                   "SELECT %1 AS clid, %2 AS scriptname, %3 AS monthnm, %4 AS bsflag, SUM(qty) AS qty, "
+                   "%5 AS avgrate, trim(%2) || ' ' || trim(COALESCE(%3, '')) || ' ' || %6 || ' ' || "
+                   "SUM(qty) || '@' || %5 AS mymsg FROM %7 GROUP BY %8 ORDER BY %8")
+            .arg(of("clid"), of("scriptname"), of("monthnm"), of("bsflag"), twoDecimals(average, engine),
+                 side(of("bsflag")), QLatin1String(table), groups);
     };
     QList<ViewDefinition> staging;
     for (const StagingTable& table : StagingTable::all()) {

@@ -300,6 +300,20 @@ int Store::schemaVersion() const
     return query.next() ? query.value(0).toInt() : 0;
 }
 
+QString Store::foldedKey(Engine engine, const QString& column)
+{
+    return engine == Engine::Sqlite ? column
+                                    : QStringLiteral("lower(CAST(%1 AS TEXT)) COLLATE \"C\"").arg(column);
+}
+
+QString Store::foldedKeys(const QStringList& columns) const
+{
+    QStringList keys;
+    for (const QString& column : columns)
+        keys << foldedKey(column);
+    return keys.join(QStringLiteral(", "));
+}
+
 QString Store::idListCondition(const QString& column) const
 {
     // A JSON array read by json_each on SQLite, an array of numbers on PostgreSQL.

@@ -150,5 +150,5 @@ void Store::readRows(const QString& sql, const QVariantList& values,
     if (engine() == Engine::Sqlite)
         readSqlite(NativeHandle<sqlite3>(connection, "sqlite3*"), sql, values, take);
     else
-        readPostgres(NativeHandle<PGconn>(connection, "pg_conn*"), sql, values, take);
+        readPostgres(ReadyPostgresConnection(connection), sql, values, take);
 }
