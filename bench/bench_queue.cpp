@@ -1,8 +1,11 @@
-// Queueing benchmark: a screen's "Send" of many messages through AddToQueue, against a plain
-// prepared insert of the same rows in one transaction on the same engine, measured in one run.
+// Queueing benchmark: a screen's "Send" of many messages through AddToQueue, against the floor of the
+// engine's bulk path writing the same rows in one transaction, measured in one run; then the queue
+// screen's Delete of every row ticked.
 //   bench_queue [MESSAGES]      (default 100000; PostgreSQL too when KELVRA_PG_URL is set)
 #include "BenchStores.h"
+#include "BulkInsert.h"
 #include "DeskSession.h"
+#include "QueueListing.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -32,25 +35,49 @@ std::vector<Message> makeMessages(int count)
     return messages;
 }
 
+// The floor: the same rows written by the engine's bulk path alone (COPY on PostgreSQL, a prepared
+// insert on SQLite) in one transaction.
 double plainInsert(Store& store, const std::vector<Message>& messages)
 {
     QElapsedTimer timer;
     timer.start();
     Transaction transaction(store);
-    QSqlQuery insert =
-        store.prepare(QStringLiteral("INSERT INTO MessageQueue (MobileNo, Message, UserName, BatchNo, "
-                                     "AppID, SuperUser) VALUES (?, ?, ?, ?, ?, ?)"));
-    for (const Message& message : messages) {
-        insert.addBindValue(message.mobileNo);
-        insert.addBindValue(message.text);
-        insert.addBindValue(QStringLiteral("admin"));
-        insert.addBindValue(1);
-        insert.addBindValue(QStringLiteral("BSE"));
-        insert.addBindValue(QStringLiteral("BROKER"));
-        Store::exec(insert);
-    }
+    BulkInsert insert(store, QStringLiteral("MessageQueue"),
+                      {QStringLiteral("MobileNo"), QStringLiteral("Message"), QStringLiteral("UserName"),
+                       QStringLiteral("BatchNo"), QStringLiteral("AppID"), QStringLiteral("SuperUser")});
+    const QString user = QStringLiteral("admin");
+    const QString appId = QStringLiteral("BSE");
+    const QString superUser = QStringLiteral("BROKER");
+    for (const Message& message : messages)
+        insert.add({message.mobileNo, message.text, user, 1, appId, superUser});
+    insert.finish();
     transaction.commit();
     return double(timer.nsecsElapsed()) / 1e9;
+}
+
+// The queue screen's "Delete" of every row ticked, against the floor of one statement deleting them all
+// by their status; returns {delete, floor} in seconds.
+std::pair<double, double> deleteTicked(BenchStores& stores, Store::Engine engine,
+                                       const std::vector<Message>& messages)
+{
+    auto store = stores.fresh(engine);
+    plainInsert(*store, messages);
+    QList<qint64> ticked;
+    QSqlQuery nids = store->exec(QStringLiteral("SELECT nid FROM MessageQueue"));
+    while (nids.next())
+        ticked << nids.value(0).toLongLong();
+    nids.finish();
+    QElapsedTimer timer;
+    timer.start();
+    const int deleted = QueueListing(*store).deleteQueued(ticked);
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    if (deleted != int(messages.size()))
+        qFatal("%d of %lld ticked rows deleted", deleted, qlonglong(messages.size()));
+
+    plainInsert(*store, messages);
+    timer.restart();
+    store->exec(QStringLiteral("DELETE FROM MessageQueue WHERE Status = 'Queued'"));
+    return {seconds, double(timer.nsecsElapsed()) / 1e9};
 }
 
 double screenSend(Store& store, const std::vector<Message>& messages)
@@ -89,12 +116,18 @@ void measure(BenchStores& stores, Store::Engine engine, const std::vector<Messag
         if (queued(*sendStore) != n || queued(*plainStore) != n)
             qFatal("%s: rows missing after the run", name);
     }
-    std::printf("%-10s plain prepared insert, one transaction: %7d rows in %6.3f s = %8.0f rows/s\n", name, n,
-                floor, n / floor);
+    std::printf("%-10s floor (%s, one transaction):%*s %7d rows in %6.3f s = %8.0f rows/s\n", name,
+                engine == Store::Engine::Sqlite ? "prepared insert" : "COPY",
+                engine == Store::Engine::Sqlite ? 0 : 11, "", n, floor, n / floor);
     std::printf("%-10s Send through AddToQueue:                %7d msgs in %6.3f s = %8.0f msgs/s\n", name, n,
                 send, n / send);
     std::printf("%-10s ratio Send / plain insert: %.2f%s\n", name, send / floor,
                 engine == Store::Engine::Sqlite ? " (target at most 2)" : "");
+    const auto [deleting, deleteFloor] = deleteTicked(stores, engine, messages);
+    std::printf(
+        "%-10s Delete of %d ticked rows: %6.3f s (target at most 1 s); floor, one DELETE by status: %6.3f s; "
+        "ratio %.2f\n",
+        name, n, deleting, deleteFloor, deleting / deleteFloor);
     std::fflush(stdout);
 }
 
