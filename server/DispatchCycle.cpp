@@ -116,7 +116,7 @@ void DispatchCycle::run(std::function<void()> done)
         Q_EMIT textsSettled(QStringLiteral("Discarded"), m_discarded);
     if (m_invalid > 0)
         Q_EMIT textsSettled(QStringLiteral("Invalid"), m_invalid);
-    Q_EMIT rowsMarked();
+    Q_EMIT rowsMarked(m_count, m_count + m_discarded + m_invalid);
     if (m_count > 0)
         stopHereForTests(QStringLiteral("marked"));
     if (m_count >= m_session.balance())
@@ -189,6 +189,7 @@ void DispatchCycle::postNext()
     if (chunk.status == 0)
         return post(chunk);
     // Once the last chunk is out the upload may be complete at the gateway: never requeue after that.
+    // This is the pass's first write that waits for the disk; it takes the rows' marking along.
     advanceThen(PassJournal::Stage::LastPosted, [this] { post(m_chunks.at(m_next)); });
 }
 

@@ -60,8 +60,9 @@ public:
 
 Q_SIGNALS:
     void statusLine(const QString& line);
-    /// Rows were marked for the pass being built, or given a status of their own ("Discarded", "Invalid").
-    void rowsMarked();
+    /// The pass was built: read rows were marked "Read" for it, and taken rows in all left the queue
+    /// (those and the rows given a status of their own, "Discarded" or "Invalid").
+    void rowsMarked(int read, int taken);
     /// count rows took status for good (or "Queued" again), as recorded in the store.
     void textsSettled(const QString& status, int count);
     /// A pass that took rows has recorded its outcome; emitted as it ends.

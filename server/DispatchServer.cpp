@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr int kTickMs = 1000;
 // How long Exit waits for the gateway's reply to the request in progress.
 constexpr int kExitWaitMs = 10000;
 constexpr int kConnectRetrySeconds[] = {10, 20, 30, 60};
@@ -48,6 +47,7 @@ DispatchServer::DispatchServer(ServerOptions options, ServerSettings& settings, 
     connect(&m_session, &GatewaySession::balanceReported, this, &DispatchServer::balanceReported);
     connect(&m_session.client(), &GatewayClient::requestEnded, this,
             [this](const QString& page, double seconds, bool delivered) {
+                m_lastRequestEnded = m_clock.now();
                 Q_EMIT progressed();
                 Q_EMIT gatewayRequestEnded(page, seconds, delivered);
             });
@@ -153,7 +153,13 @@ void DispatchServer::startDispatching()
             std::make_unique<DispatchCycle>(*m_store, m_session, m_notifier, m_clock,
                                             QDir(m_options.dataDir).filePath(QStringLiteral("SMS/Pending")));
         connect(m_cycle.get(), &DispatchCycle::statusLine, this, &DispatchServer::AppendStatusLine);
-        connect(m_cycle.get(), &DispatchCycle::rowsMarked, this, &DispatchServer::countQueue);
+        // Counted from what the pass took rather than again in the store: the pass is about to talk to the
+        // gateway, and the next tick counts anew.
+        connect(m_cycle.get(), &DispatchCycle::rowsMarked, this, [this](int read, int taken) {
+            m_queued = std::max(0, m_queued - taken);
+            Q_EMIT queueCounted(m_queued, read);
+            Q_EMIT stateChanged();
+        });
         connect(m_cycle.get(), &DispatchCycle::textsSettled, this, &DispatchServer::textsSettled);
         connect(m_cycle.get(), &DispatchCycle::passEnded, this, [this](const PassReport& report) {
             m_lastPass = report;
@@ -409,11 +415,17 @@ void DispatchServer::connectLater()
     });
 }
 
-void DispatchServer::armTimer()
+int DispatchServer::pauseAfterLastRequest() const
+{
+    const qint64 since = m_lastRequestEnded.isValid() ? m_lastRequestEnded.msecsTo(m_clock.now()) : 0;
+    return int(std::clamp<qint64>(kTickMs - since, 0, kTickMs));
+}
+
+void DispatchServer::armTimer(int delayMs)
 {
     m_timerArmed = true;
     const quint64 generation = ++m_timerGeneration;
-    m_clock.callAfter(kTickMs, this, [this, generation] {
+    m_clock.callAfter(delayMs, this, [this, generation] {
         if (m_timerArmed && generation == m_timerGeneration)
             tick();
     });
@@ -499,9 +511,11 @@ void DispatchServer::DecideSendSMS()
         if (m_session.balance() > 0)
             m_connectRetries = 0;
         m_cycle->run([this] {
-            countQueue();
+            // The pause before the next pass runs from this pass's last request: what the pass recorded
+            // after the gateway's last reply, and the count below, take place within it.
             if (!m_exitRequested)
-                armTimer();
+                armTimer(pauseAfterLastRequest());
+            countQueue();
             operationEnded();
         });
     });

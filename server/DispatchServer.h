@@ -5,6 +5,7 @@
 #include "ServerSettings.h"
 #include "StoreLocation.h"
 
+#include <QDateTime>
 #include <QObject>
 
 #include <memory>
@@ -36,9 +37,10 @@ struct ServerOptions
 ///
 /// Everything runs on the window thread without nested event loops: the connect and the pass are
 /// driven by replies and by the clock, message boxes are shown without waiting for them to close, and
-/// the timer is armed again only when a pass has ended, so passes never overlap. A standby waits for the
-/// store's lock instead of ending, trying it every few seconds, and takes over as a start would once the
-/// server holding it is gone.
+/// the timer is armed again only when a pass has ended, so passes never overlap; its second then runs
+/// from the pass's last gateway request, so that what the pass records afterwards falls within it. A
+/// standby waits for the store's lock instead of ending, trying it every few seconds, and takes over as a
+/// start would once the server holding it is gone.
 class DispatchServer : public QObject
 {
     Q_OBJECT
@@ -119,6 +121,7 @@ Q_SIGNALS:
 
 private:
     enum class Operation { None, Connect, Pass };
+    static constexpr int kTickMs = 1000;
 
     void AppendStatusLine(const QString& line);
     bool takeSingleCopyLock();
@@ -144,7 +147,10 @@ private:
     /// 10 s, then 20 s, 30 s and from then on once a minute, until a login brings a balance.
     void connectLater();
     void DecideSendSMS();
-    void armTimer();
+    /// The tick comes delayMs from now (a second unless told otherwise).
+    void armTimer(int delayMs = kTickMs);
+    /// What is left of the second between passes, counted from the last gateway request's end.
+    int pauseAfterLastRequest() const;
     void stopTimer();
     void operationEnded();
     QString addressFor(int serverNumber) const;
@@ -163,6 +169,7 @@ private:
     bool m_remember = false;
     QString m_timeText;
     bool m_timerArmed = false;
+    QDateTime m_lastRequestEnded;
     quint64 m_timerGeneration = 0;
     Operation m_operation = Operation::None;
     bool m_exitRequested = false;

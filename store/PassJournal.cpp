@@ -57,6 +57,10 @@ QString PassJournal::outcomeAt(Stage stage, const QString& debitReply)
 
 void PassJournal::begin(const QString& uploadName, const QString& userId, const QList<int>& nids) const
 {
+    // Lost, the pass never began: its rows stay "Queued" and are sent by a later pass, while the gateway
+    // has at most chunks of this upload without the last, which it never delivers. The last chunk waits
+    // for LastPosted, whose commit takes this one to disk first.
+    commitWithoutWaiting();
     QStringList numbers;
     numbers.reserve(nids.size());
     for (int nid : nids)
@@ -66,12 +70,25 @@ void PassJournal::begin(const QString& uploadName, const QString& userId, const 
         {uploadName, userId, stageName(Stage::Marked), numbers.join(u',')});
 }
 
+void PassJournal::commitWithoutWaiting() const
+{
+    if (m_store.engine() == Store::Engine::Postgres)
+        m_store.exec(QStringLiteral("SELECT set_config('synchronous_commit', 'off', true)"));
+}
+
 bool PassJournal::setStage(const QString& uploadName, Stage stage, const QString& debitReply) const
 {
+    Transaction transaction(m_store);
+    // LastPosted must be on disk before the last chunk goes: lost, the pass would go back to the queue
+    // and its messages out twice. Complete and Debited, lost, only make the outcome more cautious.
+    if (stage != Stage::LastPosted)
+        commitWithoutWaiting();
     QSqlQuery update = m_store.exec(
         QStringLiteral("UPDATE DispatchPass SET Stage = ?, DebitReply = ? WHERE UploadName = ?"),
         {stageName(stage), stage == Stage::Debited ? QVariant(debitReply) : QVariant(), uploadName});
-    return update.numRowsAffected() > 0;
+    const bool kept = update.numRowsAffected() > 0;
+    transaction.commit();
+    return kept;
 }
 
 QString PassJournal::rowsOfPass() const
@@ -96,6 +113,11 @@ int PassJournal::setRowsOf(const QString& uploadName, const QString& status) con
 int PassJournal::finish(const QString& uploadName, const QString& status, std::optional<double> seconds) const
 {
     Transaction transaction(m_store);
+    // Rows sent back to the queue must stay there: lost, they would be resolved from the journal, and
+    // after LastPosted as "Deleted", never sent. Every other status the journal gives back as it is or
+    // more cautious (Sent from Debited, DelSent from Complete, Deleted from LastPosted), none sent again.
+    if (status != outcomeAt(Stage::Marked))
+        commitWithoutWaiting();
     DispatchHistory::Pass pass{uploadName};
     QSqlQuery journal = m_store.exec(
         QStringLiteral("SELECT UserId, Started FROM DispatchPass WHERE UploadName = ?"), {uploadName});
