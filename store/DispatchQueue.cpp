@@ -4,28 +4,6 @@
 
 #include <QStringList>
 
-namespace {
-
-// Rows named one by one go into a statement as one bound value: a JSON array read by json_each on
-// SQLite, an integer array on PostgreSQL. NidCondition's "?" takes NidListValue.
-QString NidCondition(const Store& store)
-{
-    return store.engine() == Store::Engine::Sqlite ? QStringLiteral("nid IN (SELECT value FROM json_each(?))")
-                                                   : QStringLiteral("nid = ANY (CAST(? AS integer[]))");
-}
-
-QString NidListValue(const Store& store, const QList<int>& nids)
-{
-    QStringList numbers;
-    numbers.reserve(nids.size());
-    for (int nid : nids)
-        numbers << QString::number(nid);
-    const QString list = numbers.join(u',');
-    return store.engine() == Store::Engine::Sqlite ? u'[' + list + u']' : u'{' + list + u'}';
-}
-
-} // namespace
-
 DispatchQueue::DispatchQueue(const Store& store)
     : m_store(store)
 {
@@ -76,7 +54,9 @@ void DispatchQueue::markEach(const QString& sql, const QList<int>& nids, const Q
         return;
     // The rows are named one by one, never by a range of nid: a row committed meanwhile by the desk
     // program must not be marked without having been read.
-    m_store.exec(sql.arg(NidCondition(m_store)), QVariantList(leading) << NidListValue(m_store, nids));
+    const QList<qint64> ids(nids.begin(), nids.end());
+    m_store.exec(sql.arg(m_store.idListCondition(QStringLiteral("nid"))), QVariantList(leading)
+                                                                              << m_store.idListValue(ids));
 }
 
 void DispatchQueue::markRead(const QList<int>& nids, const QDateTime& when) const
