@@ -130,6 +130,7 @@ QList<Message> sampleMessages(int count)
     messages[1].text = QStringView(u"Paid \u20AC120 \u2013 \u201Cthanks\u201D\u2026").toString();
     messages[2].text = "first line\r\nsecond line\r\n912345678";
     messages[3].number = "+919876543"; // the last 10 characters of a longer number need not be digits
+    messages[4].text = QStringLiteral("\"quoted\" C:\\path\tand a \x01 control"); // escaped in the log
     return messages;
 }
 

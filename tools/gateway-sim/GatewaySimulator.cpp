@@ -76,6 +76,38 @@ std::optional<QString> queryValue(const QList<std::pair<QString, QString>>& quer
     return std::nullopt;
 }
 
+// A JSON string as QJsonDocument writes it: UTF-8, with quotes, backslashes and control characters
+// escaped.
+void appendJsonString(QByteArray& out, QStringView text)
+{
+    out += '"';
+    for (const char c : text.toUtf8()) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20)
+                out += "\\u00" + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
+            else
+                out += c;
+        }
+    }
+    out += '"';
+}
+
 } // namespace
 
 QMap<QString, GatewayAccount> GatewaySimulator::demoAccounts()
@@ -356,12 +388,22 @@ QString GatewaySimulator::chunk(const HttpRequest& request, const Query& query, 
     const DecodedUpload decoded = DecodeUpload(upload.hex);
     if (!decoded.error.isEmpty())
         return failUpload(upload, decoded.error);
-    for (const DecodedMessage& message : decoded.messages)
-        log({{QStringLiteral("event"), QStringLiteral("message")},
-             {QStringLiteral("upload"), upload.flag},
-             {QStringLiteral("user"), upload.user},
-             {QStringLiteral("number"), message.number},
-             {QStringLiteral("text"), message.text}});
+    // The lines of the upload's messages are written at once and composed here, with the keys in the
+    // order QJsonObject gives them: through it, and flushed one by one, they kept the last chunk's reply
+    // waiting 10 ms for 2,000 messages.
+    QByteArray lines;
+    for (const DecodedMessage& message : decoded.messages) {
+        lines += "{\"event\":\"message\",\"number\":";
+        appendJsonString(lines, message.number);
+        lines += ",\"text\":";
+        appendJsonString(lines, message.text);
+        lines += ",\"upload\":";
+        appendJsonString(lines, upload.flag);
+        lines += ",\"user\":";
+        appendJsonString(lines, upload.user);
+        lines += "}\n";
+    }
+    writeLog(lines);
     upload.complete = true;
     upload.messages = decoded.messages.size();
     upload.hex.clear();
@@ -434,8 +476,13 @@ QString GatewaySimulator::debit(const Query& query)
 
 void GatewaySimulator::log(const QJsonObject& line)
 {
+    writeLog(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
+}
+
+void GatewaySimulator::writeLog(const QByteArray& lines)
+{
     if (!m_log.isOpen())
         return;
-    m_log.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
+    m_log.write(lines);
     m_log.flush();
 }

@@ -121,6 +121,7 @@ private:
     std::function<void()> lockStore(GatewayPage page, qint64 number);
     void unlockStore();
     void log(const QJsonObject& line);
+    void writeLog(const QByteArray& lines);
 
     GatewayOptions m_options;
     QMap<QString, GatewayAccount> m_accounts;
