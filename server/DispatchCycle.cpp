@@ -86,6 +86,9 @@ void DispatchCycle::run(std::function<void()> done)
     m_invalid = 0;
     m_next = 0;
     m_lastPosted = false;
+    m_marked = false;
+    m_markError.reset();
+    m_read.clear();
     m_chunks.clear();
     m_report.reset();
     m_elapsed.start();
@@ -117,8 +120,6 @@ void DispatchCycle::run(std::function<void()> done)
     if (m_invalid > 0)
         Q_EMIT textsSettled(QStringLiteral("Invalid"), m_invalid);
     Q_EMIT rowsMarked(m_count, m_count + m_discarded + m_invalid);
-    if (m_count > 0)
-        stopHereForTests(QStringLiteral("marked"));
     if (m_count >= m_session.balance())
         m_notifier.message(QStringLiteral("SMS balance zero Send only %1 SMS").arg(m_session.balance()));
     if (m_count == 0) {
@@ -147,7 +148,6 @@ int DispatchCycle::buildUpload(const QString& path)
     const QList<DispatchQueue::Row> rows = queue.selectQueued(kMaxPerPass);
     QList<int> discarded;
     QList<int> invalid;
-    QList<int> read;
     QByteArray list;
     int count = 0;
     for (const DispatchQueue::Row& row : rows) {
@@ -163,7 +163,7 @@ int DispatchCycle::buildUpload(const QString& path)
         if (count >= m_session.balance())
             break; // does not fit in the balance: stays queued
         AppendMessageRecord(list, row.mobileNo.right(10), row.message);
-        read << row.nid;
+        m_read << row.nid;
         if (++count == kMaxPerPass)
             break;
     }
@@ -172,13 +172,35 @@ int DispatchCycle::buildUpload(const QString& path)
     m_invalid = int(invalid.size());
     queue.markDiscarded(discarded);
     queue.markInvalid(invalid);
-    queue.markRead(read, m_clock.now());
-    if (!read.isEmpty())
-        PassJournal(m_store).begin(m_uploadName, m_session.userId, read);
-    // The rows become "Read" only together with the upload file that holds them.
     WriteWholeFile(path, list);
     transaction.commit();
     return count;
+}
+
+bool DispatchCycle::markRows()
+{
+    try {
+        Transaction transaction(m_store);
+        DispatchQueue(m_store).markRead(m_read, m_clock.now());
+        PassJournal(m_store).begin(m_uploadName, m_session.userId, m_read);
+        transaction.commit();
+    } catch (const StoreError& error) {
+        m_markError = error.message();
+        return false;
+    }
+    m_marked = true;
+    stopHereForTests(QStringLiteral("marked"));
+    return true;
+}
+
+void DispatchCycle::endUnmarked()
+{
+    Q_EMIT statusLine(QStringLiteral("DatabaseError: ") + *m_markError);
+    if (m_recoverStore)
+        m_recoverStore();
+    // The rows are still "Queued"; the gateway holds at most a first chunk of an upload without its last.
+    Q_EMIT statusLine(QStringLiteral("Sent: Failed %1 ").arg(m_count) + shown(m_clock.now()));
+    end();
 }
 
 void DispatchCycle::postNext()
@@ -186,8 +208,17 @@ void DispatchCycle::postNext()
     if (m_stopping)
         return end();
     const UploadChunk& chunk = m_chunks.at(m_next);
-    if (chunk.status == 0)
-        return post(chunk);
+    if (chunk.status == 0) {
+        if (m_marked)
+            return post(chunk);
+        // The rows become "Read", and the pass's journal begins, once the first chunk has been handed to
+        // the network: the store's work then overlaps the gateway's answer, which waits in the socket
+        // until it is done. Lost, the marking leaves the rows "Queued" and the gateway a first chunk of
+        // an upload without its last, which it never delivers; the last chunk goes only after it.
+        return post(chunk, [this] { markRows(); });
+    }
+    if (!m_marked && !markRows())
+        return endUnmarked();
     // Once the last chunk is out the upload may be complete at the gateway: never requeue after that.
     // This is the pass's first write that waits for the disk; it takes the rows' marking along.
     advanceThen(PassJournal::Stage::LastPosted, [this] { post(m_chunks.at(m_next)); });
@@ -213,10 +244,9 @@ void DispatchCycle::advanceThen(PassJournal::Stage stage, std::function<void()> 
         });
 }
 
-void DispatchCycle::post(const UploadChunk& chunk)
+void DispatchCycle::post(const UploadChunk& chunk, std::function<void()> written)
 {
     const bool last = chunk.status != 0;
-    std::function<void()> written;
     if (last)
         written = [this] {
             m_lastPosted = true;
@@ -229,6 +259,8 @@ void DispatchCycle::post(const UploadChunk& chunk)
 
 void DispatchCycle::onChunkReply(const GatewayClient::Reply& reply, bool last)
 {
+    if (m_markError)
+        return endUnmarked();
     if (!reply.delivered) {
         Q_EMIT statusLine(QStringLiteral("Upload: ") + reply.error);
         // A last chunk that never fully left cannot have completed the upload at the gateway.

@@ -60,8 +60,9 @@ public:
 
 Q_SIGNALS:
     void statusLine(const QString& line);
-    /// The pass was built: read rows were marked "Read" for it, and taken rows in all left the queue
-    /// (those and the rows given a status of their own, "Discarded" or "Invalid").
+    /// The pass was built: read rows were taken into its upload (they become "Read" as its first chunk
+    /// goes), and taken rows in all left the queue (those and the rows given a status of their own,
+    /// "Discarded" or "Invalid").
     void rowsMarked(int read, int taken);
     /// count rows took status for good (or "Queued" again), as recorded in the store.
     void textsSettled(const QString& status, int count);
@@ -70,8 +71,13 @@ Q_SIGNALS:
 
 private:
     int buildUpload(const QString& path);
+    /// Marks the upload's rows "Read" and begins the pass's journal; false, with m_markError, when the
+    /// store refused, and nothing was marked.
+    bool markRows();
+    /// The pass ends without having marked its rows.
+    void endUnmarked();
     void postNext();
-    void post(const UploadChunk& chunk);
+    void post(const UploadChunk& chunk, std::function<void()> written = {});
     void onChunkReply(const GatewayClient::Reply& reply, bool last);
     void failUpload();
     /// The outcome of the upload is unknown: the gateway may have taken it whole.
@@ -108,4 +114,7 @@ private:
     QList<UploadChunk> m_chunks;
     qsizetype m_next = 0;
     bool m_lastPosted = false; // the whole last chunk request was handed to the network
+    QList<int> m_read;         // the rows in the upload
+    bool m_marked = false;     // they are "Read", and the journal holds the pass
+    std::optional<QString> m_markError;
 };
